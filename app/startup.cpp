@@ -1,0 +1,27 @@
+#include "app/startup.h"
+
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "pipeline/render_context.h"
+
+void createSurfaces(std::vector<uint8_t>& storage, int32_t width, int32_t height) {
+    RenderContext& rc = renderContext;
+    rc.framebufferHeight = height;
+    rc.framebufferWidth = width;
+    storage.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+    rc.framebufferPixels = reinterpret_cast<uint32_t*>(storage.data());
+    // The cells stay uninitialised: every frame clears them before drawing.
+    rc.zbuffer = ZBuffer{new uint32_t[static_cast<size_t>(width) * static_cast<size_t>(height)], width, height};
+}
+
+void loadStartupTextures() {
+    RenderContext& rc = renderContext;
+    rc.defaultTexture = loadTexture("texture.bmp");
+    rc.cubeTexture = loadTexture("cool.bmp");
+    generateMipmaps(rc.cubeTexture);
+}
+
+void installSceneModel(Model* model) {
+    renderContext.sceneModel = model;
+    shrinkModelTextures();
+}

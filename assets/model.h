@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <glm/glm.hpp>
+#include <tiny_obj_loader.h>
+
+#include "pipeline/render_context.h"
+
+struct Texture;
+
+// A run of triangles sharing one material: three records per triangle.
+struct Mesh {
+    std::vector<Vertex> vertices;
+    int32_t material_id;
+};
+
+// The loaded scene: meshes in file order, the materials (plus an appended
+// default one) and one texture per distinct diffuse texture name.
+struct Model {
+    glm::vec3 bmin;
+    glm::vec3 bmax;
+    std::vector<Mesh> meshes;
+    std::vector<tinyobj::material_t> materials;
+    std::map<std::string, Texture*> textures;
+};
+
+// The scene the program shows, relative to the working directory.
+constexpr const char* sceneModelPath = "models/qorvelin-sponza/sponza.obj";
+
+// Loads the scene model from sceneModelPath.
+Model* loadSceneModel(int flipV, int buildMipmaps);
+
+// Loads an OBJ file with its material library and textures, printing its
+// statistics. Returns null, after reporting why, when the file cannot be
+// loaded; a texture that cannot be found or decoded ends the process.
+Model* loadModel(const std::string& path, int flipV, int buildMipmaps);
+
+// Brings every texture of the scene model down to 64 x 64 texels.
+void shrinkModelTextures();
+
+// The part of a path before its last '/' or '\', or "" when there is none.
+std::string directoryOf(const std::string& path);
+
+// Whether the file can be opened for reading.
+bool canOpenFile(const std::string& path);

@@ -1,0 +1,134 @@
+#include "assets/texture.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <stb/stb_image.h>
+#include <stb/stb_image_resize.h>
+
+#include "app/platform.h"
+#include "pipeline/check.h"
+
+namespace {
+
+// Level buffers are ours; decoder output is copied into one at load so that
+// every buffer a texture holds is released the same way.
+uint8_t* allocateLevel(int32_t w, int32_t h) {
+    return new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4];
+}
+
+void releaseLevel(uint8_t* level) { delete[] level; }
+
+// Wraps a coordinate already scaled to texels into [0, size). Scaled values
+// that fit a 32-bit integer are truncated and reduced exactly as usual; larger
+// ones are reduced in floating point first (same result wherever both apply),
+// and non-numbers and infinities land on texel 0.
+int32_t wrapTexelIndex(float scaled, int32_t size) {
+    if (scaled < 2147483648.0f) {
+        return static_cast<int32_t>(scaled) % size;
+    }
+    if (!(scaled <= 3.402823466e38f)) {
+        return 0;
+    }
+    return static_cast<int32_t>(std::fmod(static_cast<double>(scaled), static_cast<double>(size)));
+}
+
+// Maps a negative coordinate into (0, 1]; others are left as they are.
+float wrapNegative(float c) {
+    if (c < 0) {
+        c = 1.0f - static_cast<float>(std::fmod(-static_cast<double>(c), 1.0));
+    }
+    return c;
+}
+
+}  // namespace
+
+Texture* loadTexture(const char* path) {
+    Texture* tex = new Texture{};
+    int channelsInFile = 0;
+    stbi_uc* decoded = stbi_load(path, &tex->width, &tex->height, &channelsInFile, 4);
+    if (decoded == nullptr) {
+        std::fprintf(stderr, "Couldn't open image %s!\n", path);
+        exitProcess(1);
+    }
+    tex->bytesPerPixel = 4;
+    tex->data = allocateLevel(tex->width, tex->height);
+    std::memcpy(tex->data, decoded, static_cast<size_t>(tex->width) * static_cast<size_t>(tex->height) * 4);
+    stbi_image_free(decoded);
+    tex->mipchain[0] = tex->data;
+    tex->mipLevels = 1;
+    return tex;
+}
+
+void generateMipmaps(Texture* tex) {
+    SW_CHECK(tex->data, "texture");
+    int32_t w = tex->width >> 1;
+    int32_t h = tex->height >> 1;
+    int32_t level = 1;
+    if (w <= 1) return;
+    while (h > 1 && level < Texture::maxMipLevels) {
+        uint8_t* levelBuffer = allocateLevel(w, h);
+        const int success = stbir_resize_uint8(tex->mipchain[level - 1], tex->width >> (level - 1),
+                                               tex->height >> (level - 1), 0, levelBuffer, w, h, 0, 4);
+        if (!success) {
+            std::printf("Image mipmap generation failed\n");
+            std::fflush(stdout);
+            SW_CHECK(success, "texture");
+        }
+        tex->mipchain[level] = levelBuffer;
+        ++level;
+        tex->mipLevels = level;
+        w >>= 1;
+        h >>= 1;
+        if (w <= 1) break;
+    }
+}
+
+void resize(Texture* tex) {
+    uint8_t* resized = allocateLevel(64, 64);
+    if (!stbir_resize_uint8(tex->data, tex->width, tex->height, 0, resized, 64, 64, 0, 4)) {
+        std::printf("Image resize failed\n");
+        std::fflush(stdout);
+        releaseLevel(resized);
+        return;
+    }
+    releaseLevel(tex->data);
+    for (int32_t level = 1; level < tex->mipLevels; ++level) {
+        releaseLevel(tex->mipchain[level]);
+        tex->mipchain[level] = nullptr;
+    }
+    tex->data = resized;
+    tex->mipchain[0] = resized;
+    tex->width = 64;
+    tex->height = 64;
+    if (tex->mipLevels > 1) {
+        generateMipmaps(tex);
+    }
+}
+
+uint32_t Texture::sample(float u, float v, int32_t miplevel) const {
+    int32_t level = miplevel > mipLevels - 1 ? mipLevels - 1 : miplevel;
+    if (level < 0) level = 0;
+    SW_CHECK(this->mipchain[level], "texture");
+    const int32_t tw = width >> level;
+    const int32_t th = height >> level;
+    SW_CHECK(tw >= 1, "texture");
+    SW_CHECK(th >= 1, "texture");
+    v = wrapNegative(v);
+    u = wrapNegative(u);
+    const int32_t x = wrapTexelIndex(static_cast<float>(tw) * u, tw);
+    const int32_t y = wrapTexelIndex(static_cast<float>(th) * v, th);
+    return texel(x, y, level);
+}
+
+uint32_t Texture::texel(int32_t x, int32_t y, int32_t miplevel) const {
+    const int32_t tw = width >> miplevel;
+    const int32_t th = height >> miplevel;
+    SW_CHECK(x >= 0 && x < tw && y >= 0 && y < th, "texture");
+    SW_CHECK(this->mipchain[miplevel], "texture");
+    const uint8_t* p = mipchain[miplevel] + (static_cast<size_t>(y) * tw + x) * bytesPerPixel;
+    return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[0]) << 16 |
+           static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+// An RGBA8 image with its chain of halved copies. Texels are stored as the
+// bytes red, green, blue, alpha; look-ups return ARGB8888 words.
+struct Texture {
+    static constexpr int32_t maxMipLevels = 16;
+
+    int32_t width;
+    int32_t height;
+    int32_t bytesPerPixel;
+    int32_t mipLevels;
+    uint8_t* data;
+    uint8_t* mipchain[maxMipLevels];
+
+    // Nearest texel at (u, v) of a level, repeating with period 1 both ways.
+    uint32_t sample(float u, float v, int32_t miplevel) const;
+
+    // The texel at integer coordinates of a level.
+    uint32_t texel(int32_t x, int32_t y, int32_t miplevel) const;
+};
+
+// Decodes an image file into a new texture with one level. A file that cannot
+// be read or decoded ends the process with status 1.
+Texture* loadTexture(const char* path);
+
+// Builds the mip chain below level 0 (levels of at least 2 x 2 texels).
+void generateMipmaps(Texture* tex);
+
+// Replaces level 0 by a 64 x 64 resampled copy and rebuilds the chain if the
+// texture had one.
+void resize(Texture* tex);

@@ -1,0 +1,86 @@
+#include "pipeline/draw_calls.h"
+
+#include "assets/model.h"
+#include "pipeline/framebuffer.h"
+#include "pipeline/vertex_processing.h"
+
+#define CUBE_VERTEX(px, py, pz, nx, ny, nz, u, v) \
+    {{px, py, pz}, {1, 1, 1, 1}, {nx, ny, nz}, {u, v}}
+
+const Vertex cubeVertices[24] = {
+    CUBE_VERTEX(-1, -1, 1, 0, 0, 1, 0, 0),   CUBE_VERTEX(1, -1, 1, 0, 0, 1, 1, 0),
+    CUBE_VERTEX(-1, 1, 1, 0, 0, 1, 0, 1),    CUBE_VERTEX(1, 1, 1, 0, 0, 1, 1, 1),
+    CUBE_VERTEX(1, -1, 1, 1, 0, 0, 0, 0),    CUBE_VERTEX(1, -1, -1, 1, 0, 0, 1, 0),
+    CUBE_VERTEX(1, 1, 1, 1, 0, 0, 0, 1),     CUBE_VERTEX(1, 1, -1, 1, 0, 0, 1, 1),
+    CUBE_VERTEX(1, -1, -1, 0, 0, -1, 0, 0),  CUBE_VERTEX(-1, -1, -1, 0, 0, -1, 1, 0),
+    CUBE_VERTEX(1, 1, -1, 0, 0, -1, 0, 1),   CUBE_VERTEX(-1, 1, -1, 0, 0, -1, 1, 1),
+    CUBE_VERTEX(-1, -1, -1, -1, 0, 0, 0, 0), CUBE_VERTEX(-1, -1, 1, -1, 0, 0, 1, 0),
+    CUBE_VERTEX(-1, 1, -1, -1, 0, 0, 0, 1),  CUBE_VERTEX(-1, 1, 1, -1, 0, 0, 1, 1),
+    CUBE_VERTEX(-1, -1, -1, 0, -1, 0, 0, 0), CUBE_VERTEX(1, -1, -1, 0, -1, 0, 1, 0),
+    CUBE_VERTEX(-1, -1, 1, 0, -1, 0, 0, 1),  CUBE_VERTEX(1, -1, 1, 0, -1, 0, 1, 1),
+    CUBE_VERTEX(-1, 1, 1, 0, 1, 0, 0, 1),    CUBE_VERTEX(1, 1, 1, 0, 1, 0, 1, 1),
+    CUBE_VERTEX(-1, 1, -1, 0, 1, 0, 0, 0),   CUBE_VERTEX(1, 1, -1, 0, 1, 0, 1, 0),
+};
+
+#undef CUBE_VERTEX
+
+// Face f is the triangles (0, 1, 3) and (0, 3, 2) of its corners 4f ... 4f+3.
+const int32_t cubeIndices[36] = {
+    0,  1,  3,  0,  3,  2,  4,  5,  7,  4,  7,  6,  8,  9,  11, 8,  11, 10,
+    12, 13, 15, 12, 15, 14, 16, 17, 19, 16, 19, 18, 20, 21, 23, 20, 23, 22,
+};
+
+void drawCube() {
+    for (int t = 0; t < 12; ++t) {
+        const Vertex v1 = cubeVertices[cubeIndices[3 * t]];
+        const Vertex v2 = cubeVertices[cubeIndices[3 * t + 1]];
+        const Vertex v3 = cubeVertices[cubeIndices[3 * t + 2]];
+        drawTriangle(v1, v2, v3);
+    }
+}
+
+namespace {
+
+// The texture a mesh's material names, or null when the mesh keeps the one
+// already bound: no material (-1 or out of range), no texture name, or a name
+// that was never loaded.
+const Texture* meshTexture(const Model& model, const Mesh& mesh) {
+    if (mesh.material_id < 0 || static_cast<size_t>(mesh.material_id) >= model.materials.size()) return nullptr;
+    const auto entry = model.textures.find(model.materials[mesh.material_id].diffuse_texname);
+    return entry == model.textures.end() ? nullptr : entry->second;
+}
+
+}  // namespace
+
+void drawModel() {
+    const Model* model = renderContext.sceneModel;
+    if (model == nullptr) return;
+    for (const Mesh& mesh : model->meshes) {
+        if (const Texture* texture = meshTexture(*model, mesh)) renderContext.currentTexture = texture;
+        const size_t triangles = mesh.vertices.size() / 3;
+        for (size_t t = 0; t < triangles; ++t) {
+            drawTriangle(mesh.vertices[3 * t], mesh.vertices[3 * t + 1], mesh.vertices[3 * t + 2]);
+        }
+    }
+}
+
+void showDepthBuffer() {
+    const RenderContext& rc = renderContext;
+    const ZBuffer& zbuffer = rc.zbuffer;
+    const float n = rc.zNear;
+    const float f = rc.zFar;
+    for (int32_t y = 0; y < zbuffer.h; ++y) {
+        for (int32_t x = 0; x < zbuffer.w; ++x) {
+            const uint32_t d = zbuffer.get(x, y);
+            float g = 0.0f;
+            if (d != 0) {
+                const float e = static_cast<float>(d) / 16777215.0f;
+                const float denominator = (f + n) - e * (f - n);
+                const float lin = static_cast<float>(2.0 * n / denominator);
+                g = static_cast<float>((lin * 0.5 + 0.5) * 255.0);
+            }
+            const uint32_t k = static_cast<uint32_t>(g);
+            putPixel(x, y, 0xFF000000u | k << 16 | k << 8 | k);
+        }
+    }
+}

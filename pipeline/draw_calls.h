@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+#include "pipeline/render_context.h"
+
+// The built-in cube: four corners per face (+z, +x, -z, -x, -y, +y), each face
+// carrying the whole texture once, and two counter-clockwise triangles per face.
+extern const Vertex cubeVertices[24];
+extern const int32_t cubeIndices[36];
+
+// Draws the cube with the current matrices and texture.
+void drawCube();
+
+// Draws every mesh of the scene model, binding each mesh's material texture.
+void drawModel();
+
+// Replaces the framebuffer by a grey-scale picture of the depth buffer.
+void showDepthBuffer();

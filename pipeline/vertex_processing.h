@@ -1,0 +1,25 @@
+#pragma once
+
+#include "pipeline/render_context.h"
+
+// Signed-distance planes of the view volume in clip space, in clipping order:
+// left, right, bottom, top, near, far. A point is inside a plane when
+// a*x + b*y + c*z + d*w >= 0; bit k of an outcode means "outside plane k".
+extern const glm::vec4 clipPlanes[6];
+
+// Longest polygon clipping can produce. Against one plane every inside point
+// is kept and every edge crossing the plane adds one point. Crossing edges
+// alternate in and out, at most twice the smaller of the inside and outside
+// counts, so n points become at most n + n/2 (rounded down), whatever the
+// rounding: 3, 4, 6, 9, 13, 19, 28 over six planes.
+constexpr int maxClippedPoints = 28;
+
+// Transforms a triangle by the current matrices, clips it against the view
+// volume and hands what is left to scan conversion.
+void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3);
+
+// Where drawTriangle sends finished screen-space triangles: scan conversion,
+// unless a test swaps in a recorder.
+using TriangleSink = void (*)(const Vertex&, const Vertex&, const Vertex&, ScreenPosition, ScreenPosition,
+                              ScreenPosition);
+extern TriangleSink triangleSink;

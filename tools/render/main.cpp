@@ -1,0 +1,159 @@
+// scanweaver-render: the program's start-up and frames without a window.
+//
+//   scanweaver-render --time T [--depth-view] [--as-shown] [--model PATH] --out FILE.png
+//   scanweaver-render --bench N [--model PATH]
+//
+// Run in a data directory. Frames come from the same library calls the window
+// program makes, so they are the pictures it shows.
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <SDL_scancode.h>
+#include <stb/stb_image_write.h>
+
+#include "app/platform.h"
+#include "app/scene.h"
+#include "app/startup.h"
+#include "assets/model.h"
+#include "pipeline/render_context.h"
+
+namespace {
+
+constexpr int32_t frameWidth = 640;
+constexpr int32_t frameHeight = 480;
+
+struct Options {
+    double time = 0.0;
+    bool haveTime = false;
+    long benchFrames = 0;
+    bool depthView = false;
+    bool asShown = false;
+    std::string model = sceneModelPath;
+    std::string out;
+};
+
+[[noreturn]] void usage() {
+    std::fprintf(stderr,
+                 "usage: scanweaver-render --time T [--depth-view] [--as-shown] [--model PATH] --out FILE.png"
+                 " | --bench N [--model PATH]   (T >= 1, N >= 2)\n");
+    std::exit(2);
+}
+
+bool parseTime(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value) && value >= 1.0;
+}
+
+bool parseFrames(const char* text, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && value >= 2 && value <= 1000000;
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--time" && hasValue) {
+            if (!parseTime(argv[++i], options.time)) usage();
+            options.haveTime = true;
+        } else if (arg == "--bench" && hasValue) {
+            if (!parseFrames(argv[++i], options.benchFrames)) usage();
+        } else if (arg == "--model" && hasValue) {
+            options.model = argv[++i];
+        } else if (arg == "--out" && hasValue) {
+            options.out = argv[++i];
+        } else if (arg == "--depth-view") {
+            options.depthView = true;
+        } else if (arg == "--as-shown") {
+            options.asShown = true;
+        } else {
+            usage();
+        }
+    }
+    const bool bench = options.benchFrames != 0;
+    if (bench == options.haveTime) usage();
+    if (options.haveTime && options.out.empty()) usage();
+    if (bench && (!options.out.empty() || options.depthView || options.asShown)) usage();
+    return options;
+}
+
+void renderFrame(double elapsedTime) {
+    renderContext.zbuffer.clear();
+    renderContext.elapsedTime = elapsedTime;
+    composeScene();
+}
+
+// ARGB8888 words as R, G, B, A bytes. As shown, SDL's default blending puts
+// every pixel over the black render target by its alpha.
+std::vector<uint8_t> framebufferBytes(bool asShown) {
+    const uint32_t* pixels = renderContext.framebufferPixels;
+    std::vector<uint8_t> bytes(static_cast<size_t>(frameWidth) * frameHeight * 4);
+    for (size_t i = 0; i < static_cast<size_t>(frameWidth) * frameHeight; ++i) {
+        const uint32_t p = pixels[i];
+        const uint32_t a = p >> 24;
+        const uint32_t rgb[3] = {(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
+        for (int c = 0; c < 3; ++c) {
+            bytes[4 * i + c] = static_cast<uint8_t>(asShown ? (rgb[c] * a + 127) / 255 : rgb[c]);
+        }
+        bytes[4 * i + 3] = static_cast<uint8_t>(asShown ? 255 : a);
+    }
+    return bytes;
+}
+
+int writeFrame(const Options& options) {
+    static uint8_t keys[SDL_NUM_SCANCODES];
+    keys[SDL_SCANCODE_V] = options.depthView ? 1 : 0;
+    renderContext.keyboardState = keys;
+    renderFrame(options.time);
+    const std::vector<uint8_t> bytes = framebufferBytes(options.asShown);
+    if (!stbi_write_png(options.out.c_str(), frameWidth, frameHeight, 4, bytes.data(), frameWidth * 4)) {
+        std::fprintf(stderr, "%s: could not write the PNG file\n", options.out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int bench(const Options& options) {
+    static const uint8_t keys[SDL_NUM_SCANCODES] = {};
+    renderContext.keyboardState = keys;
+    for (int i = 0; i < 3; ++i) renderFrame(1.0);
+
+    const long n = options.benchFrames;
+    std::vector<double> ms;
+    ms.reserve(static_cast<size_t>(n));
+    for (long i = 0; i < n; ++i) {
+        const double t = 1.0 + 29.0 * static_cast<double>(i) / static_cast<double>(n - 1);
+        const auto start = std::chrono::steady_clock::now();
+        renderFrame(t);
+        const auto end = std::chrono::steady_clock::now();
+        ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("frames=%ld median_ms=%.3f min_ms=%.3f max_ms=%.3f\n", n, ms[static_cast<size_t>(n) / 2], ms.front(),
+                ms.back());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    enableFlushToZero();
+    const Options options = parseOptions(argc, argv);
+
+    std::vector<uint8_t> framebufferStorage;
+    createSurfaces(framebufferStorage, frameWidth, frameHeight);
+    loadStartupTextures();
+    installSceneModel(loadModel(options.model, 0, 1));
+
+    return options.benchFrames != 0 ? bench(options) : writeFrame(options);
+}
