@@ -1,0 +1,166 @@
+#pragma once
+
+// Shared helpers for the unit tests: a 640 x 480 render context, hand-made
+// textures, a recorder for what vertex processing emits, and scratch files.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "pipeline/rasterizer.h"
+#include "pipeline/render_context.h"
+#include "pipeline/vertex_processing.h"
+
+namespace testing_support {
+
+// A texture built in memory. Level buffers come from new[], as the loader's
+// do, so resize() and freeTexture() can release them.
+inline Texture* makeTexture(int32_t w, int32_t h, uint32_t (*rgba)(int32_t x, int32_t y)) {
+    Texture* tex = new Texture{};
+    tex->width = w;
+    tex->height = h;
+    tex->bytesPerPixel = 4;
+    tex->data = new uint8_t[static_cast<size_t>(w) * h * 4];
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t c = rgba(x, y);  // 0xRRGGBBAA
+            uint8_t* p = tex->data + (static_cast<size_t>(y) * w + x) * 4;
+            p[0] = c >> 24;
+            p[1] = c >> 16;
+            p[2] = c >> 8;
+            p[3] = c;
+        }
+    }
+    tex->mipchain[0] = tex->data;
+    tex->mipLevels = 1;
+    return tex;
+}
+
+inline void freeTexture(Texture* tex) {
+    if (tex == nullptr) return;
+    for (int32_t level = 1; level < tex->mipLevels; ++level) delete[] tex->mipchain[level];
+    delete[] tex->data;
+    delete tex;
+}
+
+inline void freeModel(Model* model) {
+    if (model == nullptr) return;
+    for (auto& entry : model->textures) freeTexture(entry.second);
+    delete model;
+}
+
+// Opaque texel whose red, green and blue bytes hold the column number.
+inline uint32_t columnTexel(int32_t x, int32_t) { return static_cast<uint32_t>(x) << 8 | 0xFFu; }
+
+inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << part << "\" not found in:\n" << text;
+}
+
+// One triangle as vertex processing handed it on.
+struct EmittedTriangle {
+    Vertex v[3];
+    const Vertex* address[3];
+    ScreenPosition p[3];
+    const Texture* texture;
+};
+
+inline std::vector<EmittedTriangle>& emitted() {
+    static std::vector<EmittedTriangle> triangles;
+    return triangles;
+}
+
+inline void recordTriangle(const Vertex& a, const Vertex& b, const Vertex& c, ScreenPosition pa, ScreenPosition pb,
+                           ScreenPosition pc) {
+    emitted().push_back({{a, b, c}, {&a, &b, &c}, {pa, pb, pc}, renderContext.currentTexture});
+}
+
+// Gives every test a cleared 640 x 480 framebuffer and depth buffer, an opaque
+// white current texture and identity matrices, and puts the render context and
+// the triangle sink back afterwards.
+class RenderTest : public ::testing::Test {
+protected:
+    static constexpr int32_t W = 640;
+    static constexpr int32_t H = 480;
+
+    void SetUp() override {
+        saved = renderContext;
+        savedSink = triangleSink;
+        pixels.assign(static_cast<size_t>(W) * H, 0u);
+        depth.assign(static_cast<size_t>(W) * H, 0u);
+        white = makeTexture(1, 1, [](int32_t, int32_t) { return 0xFFFFFFFFu; });
+        RenderContext& rc = renderContext;
+        rc.framebufferPixels = pixels.data();
+        rc.framebufferWidth = W;
+        rc.framebufferHeight = H;
+        rc.zbuffer = ZBuffer{depth.data(), W, H};
+        rc.projection = glm::mat4(1.0f);
+        rc.modelMatrix = glm::mat4(1.0f);
+        rc.zNear = 1.0f;
+        rc.zFar = 800.0f;
+        rc.currentTexture = white;
+        rc.sceneModel = nullptr;
+        rc.depthViewActive = 0;
+        emitted().clear();
+    }
+
+    void TearDown() override {
+        triangleSink = savedSink;
+        renderContext = saved;
+        freeTexture(white);
+        emitted().clear();
+    }
+
+    static void record() { triangleSink = recordTriangle; }
+
+    uint32_t pixel(int32_t x, int32_t y) const { return pixels[x + y * W]; }
+    uint32_t depthAt(int32_t x, int32_t y) const { return depth[x + y * W]; }
+    int coveredPixels() const {
+        int n = 0;
+        for (uint32_t d : depth) n += d != 0;
+        return n;
+    }
+
+    RenderContext saved;
+    TriangleSink savedSink = nullptr;
+    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> depth;
+    Texture* white = nullptr;
+};
+
+// A scratch directory removed with everything in it when the test ends.
+class ScratchDir {
+public:
+    ScratchDir() {
+        char pattern[] = "/tmp/scanweaver-unit-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        EXPECT_NE(made, nullptr);
+        path = made ? made : "/tmp";
+    }
+    ~ScratchDir() {
+        const std::string command = "rm -rf '" + path + "'";
+        if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << path;
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    std::string file(const std::string& name) const { return path + "/" + name; }
+
+    std::string write(const std::string& name, const std::string& text) const {
+        const std::string full = file(name);
+        std::ofstream(full, std::ios::binary) << text;
+        return full;
+    }
+
+    std::string path;
+};
+
+}  // namespace testing_support

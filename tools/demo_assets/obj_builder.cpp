@@ -1,0 +1,125 @@
+#include "obj_builder.h"
+
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+
+namespace demo_assets {
+
+void appendNumber(std::string& out, double v) {
+    int64_t scaled = int64_t(std::llround(v * 10000.0));
+    if (scaled < 0) {
+        out.push_back('-');
+        scaled = -scaled;
+    }
+    int64_t whole = scaled / 10000;
+    int frac = int(scaled % 10000);
+    out += std::to_string(whole);
+    if (frac != 0) {
+        char digits[5] = {char('0' + frac / 1000), char('0' + frac / 100 % 10), char('0' + frac / 10 % 10),
+                          char('0' + frac % 10), 0};
+        int len = 4;
+        while (digits[len - 1] == '0') --len;
+        out.push_back('.');
+        out.append(digits, size_t(len));
+    }
+}
+
+ObjBuilder::ObjBuilder(std::string mtlLibrary, VOrigin vOrigin) : vOrigin_(vOrigin) {
+    out_ = "# Courtyard demo scene, generated procedurally.\n";
+    out_ += "mtllib " + mtlLibrary + "\n";
+}
+
+void ObjBuilder::beginShape(const std::string& name, Keyword keyword, bool smooth) {
+    if (inShape_) endShape();
+    inShape_ = true;
+    shapeFaces_ = 0;
+    currentMaterial_.clear();
+    shapeHeader_ = (keyword == Keyword::Object ? "o " : "g ") + name + "\n";
+    fBlock_ = smooth ? "s 1\n" : "s off\n";
+}
+
+void ObjBuilder::useMaterial(const std::string& name) {
+    if (!inShape_) throw std::logic_error("usemtl outside a shape");
+    if (name == currentMaterial_) return;
+    currentMaterial_ = name;
+    fBlock_ += "usemtl " + name + "\n";
+}
+
+void ObjBuilder::endShape() {
+    if (!inShape_) return;
+    inShape_ = false;
+    wantNormals_ = false;
+    out_ += shapeHeader_;
+    out_ += vBlock_;
+    out_ += vtBlock_;
+    out_ += vnBlock_;
+    if (shapeFaces_ > 0) {
+        out_ += fBlock_;
+        ++shapes_;
+    }
+    vBlock_.clear();
+    vtBlock_.clear();
+    vnBlock_.clear();
+    fBlock_.clear();
+}
+
+int ObjBuilder::position(Vec3 p) {
+    vBlock_ += "v ";
+    appendNumber(vBlock_, p.x);
+    vBlock_ += ' ';
+    appendNumber(vBlock_, p.y);
+    vBlock_ += ' ';
+    appendNumber(vBlock_, p.z);
+    vBlock_ += '\n';
+    return int(++positions_);
+}
+
+int ObjBuilder::texcoord(Vec2 t) {
+    vtBlock_ += "vt ";
+    appendNumber(vtBlock_, t.x);
+    vtBlock_ += ' ';
+    appendNumber(vtBlock_, vOrigin_ == VOrigin::Top ? 1.0 - t.y : t.y);
+    vtBlock_ += '\n';
+    return int(++texcoords_);
+}
+
+int ObjBuilder::normal(Vec3 n) {
+    n = normalize(n);
+    vnBlock_ += "vn ";
+    appendNumber(vnBlock_, n.x);
+    vnBlock_ += ' ';
+    appendNumber(vnBlock_, n.y);
+    vnBlock_ += ' ';
+    appendNumber(vnBlock_, n.z);
+    vnBlock_ += '\n';
+    return int(++normals_);
+}
+
+void ObjBuilder::face(const Corner* corners, size_t count) {
+    if (!inShape_) throw std::logic_error("face outside a shape");
+    if (currentMaterial_.empty()) throw std::logic_error("face before usemtl in shape " + shapeHeader_);
+    if (count < 3) throw std::logic_error("face with fewer than 3 corners");
+    fBlock_ += 'f';
+    for (size_t i = 0; i < count; ++i) {
+        const Corner& c = corners[i];
+        fBlock_ += ' ';
+        fBlock_ += std::to_string(c.v);
+        if (c.vt || c.vn) {
+            fBlock_ += '/';
+            if (c.vt) fBlock_ += std::to_string(c.vt);
+            if (c.vn) {
+                fBlock_ += '/';
+                fBlock_ += std::to_string(c.vn);
+            }
+        }
+    }
+    fBlock_ += '\n';
+    materialsUsed_.insert(currentMaterial_);
+    ++shapeFaces_;
+    ++faces_;
+    if (count >= 4) ++polygons_;
+    triangles_ += count - 2;
+}
+
+}  // namespace demo_assets
