@@ -1,0 +1,36 @@
+#!/bin/bash
+# Runs without an X server, on SDL's dummy video driver (where the program
+# falls back to SDL's software renderer): a missing start-up image ends
+# start-up with one line on stderr and status 1; a complete data directory
+# runs until SIGINT and ends with status 0.
+# Usage: headless.sh SCANWEAVER DATA_DIR WORK_DIR
+BIN=$1 DATA=$2 WORK=$3
+. "$(dirname "$0")/lib.sh"
+export SDL_VIDEODRIVER=dummy
+unset DISPLAY
+
+datadir=$(cd "$DATA" && pwd)
+for missing in texture.bmp cool.bmp; do
+    partial="$WORK/without-$missing"
+    mkdir -p "$partial"
+    for entry in "$datadir"/*; do
+        [ "$(basename "$entry")" = "$missing" ] || ln -s "$entry" "$partial/"
+    done
+    start_app "$partial"
+    wait_exit 300
+    [ "$APP_STATUS" -eq 1 ] || fail "exit status $APP_STATUS without $missing, expected 1"
+    [ "$(cat "$APP_ERR")" = "Couldn't open image $missing!" ] || fail "stderr without $missing is not the expected single line"
+    sed -n 1p "$APP_OUT" | grep -q '^Renderer name: software$' || fail "the dummy driver should give SDL's software renderer"
+    ! grep -q '^Frame time: ' "$APP_OUT" || fail "frames were drawn without $missing"
+done
+
+start_app
+wait_frames 2 600
+kill -INT "$APP_PID"
+n=$(frame_count)
+wait_exit 300
+check_stopped_promptly "$n"
+[ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS after SIGINT, expected 0"
+check_console_output
+check_quiet_stderr
+note "software renderer run ended by SIGINT after $(frame_count) frames"

@@ -1,0 +1,202 @@
+# Helpers for the end-to-end tests: they run the real scanweaver program in a
+# data directory, under an Xvfb server of their own where a window is needed,
+# drive it with xdotool as a person would and read its console output and the
+# X screen.
+#
+# A test script sources this file after setting
+#   BIN   the scanweaver executable
+#   DATA  the data directory the program runs in
+#   WORK  a directory for this test's output (emptied here)
+# Everything waits by polling with generous limits: a frame of the full scene
+# may take a fraction of a second on a loaded machine, and more under
+# AddressSanitizer.
+
+set -u
+
+SKIP_STATUS=77
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${APP_OUT:-}" ] && [ -f "$APP_OUT" ]; then
+        echo "--- first and last lines of the program's stdout:" >&2
+        head -n 15 "$APP_OUT" >&2
+        echo "..." >&2
+        tail -n 5 "$APP_OUT" >&2
+    fi
+    if [ -n "${APP_ERR:-}" ] && [ -s "$APP_ERR" ]; then
+        echo "--- the program's stderr:" >&2
+        head -n 40 "$APP_ERR" >&2
+    fi
+    exit 1
+}
+
+skip() {
+    echo "SKIP: $*"
+    exit "$SKIP_STATUS"
+}
+
+note() { echo "-- $*"; }
+
+require_commands() {
+    local c
+    for c in "$@"; do
+        command -v "$c" >/dev/null 2>&1 || fail "needs the command '$c'"
+    done
+}
+
+[ -x "$BIN" ] || fail "no executable at $BIN"
+[ -d "$DATA" ] || fail "no data directory at $DATA"
+rm -rf "$WORK"
+mkdir -p "$WORK"
+
+APP_PID=""
+XVFB_PID=""
+
+cleanup() {
+    if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
+        kill -KILL "$APP_PID" 2>/dev/null
+        wait "$APP_PID" 2>/dev/null
+    fi
+    if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+        kill -TERM "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+
+# Starts an X server on a display number it picks itself, so that tests that
+# run at the same time never share one, and points DISPLAY at it. Skips the
+# test when Xvfb is not installed.
+start_xvfb() {
+    command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed"
+    require_commands xdotool xwd convert
+    local displayFile="$WORK/xvfb.display"
+    : >"$displayFile"
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayFile" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 1 300); do
+        if grep -q '^[0-9][0-9]*$' "$displayFile" 2>/dev/null; then
+            export DISPLAY=":$(cat "$displayFile")"
+            note "Xvfb on $DISPLAY"
+            return 0
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || { cat "$WORK/xvfb.log" >&2; fail "Xvfb did not start"; }
+        sleep 0.1
+    done
+    fail "Xvfb did not report a display within 30 s"
+}
+
+# Starts the program in directory $1 (default $DATA) with SIGINT at its
+# default disposition, as from a terminal (a shell without job control starts
+# background commands with SIGINT ignored, and SDL leaves ignored signals
+# alone). Sound goes to SDL's dummy driver, or with AUDIO=disk to its disk
+# driver, into $SOUND_FILE, so that a test can tell whether the start-up sound
+# was played.
+start_app() {
+    local dir="${1:-$DATA}"
+    APP_OUT="$WORK/stdout.txt"
+    APP_ERR="$WORK/stderr.txt"
+    SOUND_FILE="$WORK/sound.raw"
+    rm -f "$SOUND_FILE"
+    (cd "$dir" && SDL_AUDIODRIVER="${AUDIO:-dummy}" SDL_DISKAUDIOFILE="$SOUND_FILE" \
+        exec env --default-signal=INT "$BIN" >"$APP_OUT" 2>"$APP_ERR") &
+    APP_PID=$!
+}
+
+frame_count() {
+    local n
+    n=$(grep -c '^Frame time: ' "$APP_OUT" 2>/dev/null)
+    echo "${n:-0}"
+}
+
+app_running() { kill -0 "$APP_PID" 2>/dev/null; }
+
+# Waits until at least $1 frame-time lines have been printed; fails after $2
+# seconds or when the program ends first.
+wait_frames() {
+    local want=$1 limit=$2 deadline
+    deadline=$(($(date +%s) + limit))
+    while [ "$(frame_count)" -lt "$want" ]; do
+        app_running || fail "the program ended before frame $want"
+        [ "$(date +%s)" -lt "$deadline" ] || fail "no frame $want within $limit s"
+        sleep 0.05
+    done
+}
+
+# Waits up to $1 seconds for the program to end and sets APP_STATUS.
+wait_exit() {
+    local limit=$1 deadline
+    deadline=$(($(date +%s) + limit))
+    while app_running; do
+        [ "$(date +%s)" -lt "$deadline" ] || fail "the program still runs after $limit s"
+        sleep 0.05
+    done
+    APP_STATUS=0
+    wait "$APP_PID" || APP_STATUS=$?
+    APP_END=$(date +%s.%N)
+    APP_PID=""
+}
+
+# Fails unless the run ended in the frame after a stop request (or the one in
+# progress when it came): at most a few frame-time lines after $1, the count
+# read once the request was sent. A run that ignored the request would go on
+# to its 30-second limit.
+check_stopped_promptly() {
+    local extra=$(($(frame_count) - $1))
+    [ "$extra" -le 3 ] || fail "$extra more frames after the stop request: it was not acted on at once"
+}
+
+# Checks the whole standard output of a finished run: the renderer report
+# first (name, the "Texture formats: " line, one pixel-format name a line),
+# then whatever model loading prints, and from the first frame on nothing but
+# frame-time lines; the last line is a complete one, since the frame that sees
+# a stop request is still finished.
+check_console_output() {
+    local out="$APP_OUT"
+    sed -n 1p "$out" | grep -Eq '^Renderer name: .+$' || fail "stdout does not start with 'Renderer name: '"
+    [ "$(sed -n 2p "$out")" = "Texture formats: " ] || fail "line 2 of stdout is not 'Texture formats: '"
+    sed -n 3p "$out" | grep -Eq '^SDL_PIXELFORMAT_[A-Z0-9_]+$' || fail "line 3 of stdout is not a pixel-format name"
+    local first
+    first=$(grep -n -m1 '^Frame time: ' "$out" | cut -d: -f1)
+    [ -n "$first" ] || fail "no frame-time line"
+    local bad
+    bad=$(tail -n +"$first" "$out" | grep -Evn '^Frame time: [0-9.e+-]+ms$' | head -n 3)
+    [ -z "$bad" ] || fail "lines after the first frame that are not frame times: $bad"
+    [ "$(tail -c 1 "$out" | od -An -c | tr -d ' ')" = '\n' ] || fail "the last frame-time line is cut off"
+}
+
+# Fails when the program wrote to stderr, apart from the notice that SDL's
+# disk audio driver prints about itself.
+check_quiet_stderr() {
+    local other
+    other=$(grep -v -e '^CRITICAL: You are using the SDL disk i/o audio driver!$' \
+        -e '^CRITICAL:  Writing to file \[.*\]\.$' "$APP_ERR")
+    [ -z "$other" ] || fail "the program wrote to stderr"
+}
+
+# Saves a screenshot of the whole X screen as PNG file $1.
+screenshot() {
+    xwd -root -silent | convert xwd:- "png:$1" || fail "could not take a screenshot"
+}
+
+# Reads PNG file $1 and sets COLOURS (distinct colours), NONGREY (distinct
+# colours with R, G, B not all equal), BRIGHTEST (highest channel value) and
+# DIMGREY (distinct greys other than black darker than 127).
+image_stats() {
+    local stats
+    stats=$(convert "$1" -format %c histogram:info:- | awk '
+        match($0, /\( *[0-9]+, *[0-9]+, *[0-9]+/) {
+            split(substr($0, RSTART + 1, RLENGTH - 1), c, ",")
+            r = c[1] + 0; g = c[2] + 0; b = c[3] + 0
+            colours++
+            if (r != g || g != b) nongrey++
+            else if (r > 0 && r < 127) dim++
+            if (r > max) max = r
+            if (g > max) max = g
+            if (b > max) max = b
+        }
+        END { printf "%d %d %d %d\n", colours, nongrey, max, dim }')
+    read -r COLOURS NONGREY BRIGHTEST DIMGREY <<<"$stats"
+    [ "${COLOURS:-0}" -gt 0 ] || fail "could not read $1"
+}

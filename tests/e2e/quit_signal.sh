@@ -1,0 +1,36 @@
+#!/bin/bash
+# A run in a copy of the data without "bileet3.wav": the missing sound goes
+# unnoticed (no device is opened, nothing is reported) and the scene shows as
+# usual. SIGINT, which SDL turns into a quit event like closing the window,
+# ends the run after the current frame with status 0.
+# Usage: quit_signal.sh SCANWEAVER DATA_DIR WORK_DIR
+BIN=$1 DATA=$2 WORK=$3
+. "$(dirname "$0")/lib.sh"
+
+datadir=$(cd "$DATA" && pwd)
+silent="$WORK/data-without-sound"
+mkdir -p "$silent"
+for entry in "$datadir"/*; do
+    [ "$(basename "$entry")" = bileet3.wav ] || ln -s "$entry" "$silent/"
+done
+[ -e "$silent/texture.bmp" ] || fail "the data directory has no texture.bmp"
+
+start_xvfb
+AUDIO=disk start_app "$silent"
+wait_frames 3 600
+screenshot "$WORK/scene.png"
+image_stats "$WORK/scene.png"
+note "scene without sound: $COLOURS colours"
+[ "$COLOURS" -ge 200 ] || fail "the scene shows only $COLOURS colours"
+
+n=$(frame_count)
+wait_frames $((n + 3)) 300
+kill -INT "$APP_PID"
+n=$(frame_count)
+wait_exit 300
+check_stopped_promptly "$n"
+[ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS after SIGINT, expected 0"
+check_console_output
+check_quiet_stderr
+[ ! -e "$SOUND_FILE" ] || fail "an audio device was opened although there is no sound file"
+note "ended by SIGINT after $(frame_count) frames"
