@@ -4,11 +4,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
+// The image decoder is compiled here, private to this file, with allocations
+// that start zeroed. A corrupt file can make it read decoder state the file
+// never set (a progressive JPEG scan may use a Huffman table no segment
+// defined); zeroed state makes such files fail, or decode, the same way every
+// time, and keeps the table look-ups inside their arrays.
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(block, size) std::realloc(block, size)
+#define STBI_FREE(block) std::free(block)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
 #include <stb/stb_image.h>
+#pragma GCC diagnostic pop
 #include <stb/stb_image_resize.h>
 
 #include "app/platform.h"
+#include "assets/image_checks.h"
 #include "pipeline/check.h"
 
 namespace {
@@ -43,15 +58,37 @@ float wrapNegative(float c) {
     return c;
 }
 
+// The whole file, or nothing when it cannot be read.
+std::vector<uint8_t> fileContents(const char* path) {
+    std::vector<uint8_t> bytes;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(file);
+    return bytes;
+}
+
 }  // namespace
 
-Texture* loadTexture(const char* path) {
+Texture* decodeTexture(const char* path) {
+    // The file is read once and decoded from memory, after the checks for
+    // contents the decoder mishandles.
+    const std::vector<uint8_t> contents = fileContents(path);
+    if (contents.empty() || contents.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
+    if (!imageSafeToDecode(contents.data(), contents.size())) return nullptr;
     Texture* tex = new Texture{};
     int channelsInFile = 0;
-    stbi_uc* decoded = stbi_load(path, &tex->width, &tex->height, &channelsInFile, 4);
-    if (decoded == nullptr) {
-        std::fprintf(stderr, "Couldn't open image %s!\n", path);
-        exitProcess(1);
+    stbi_uc* decoded = stbi_load_from_memory(contents.data(), static_cast<int>(contents.size()), &tex->width,
+                                             &tex->height, &channelsInFile, 4);
+    // The decoder accepts some headers of zero width or height (a binary PNM
+    // can have them); an image without texels cannot be sampled.
+    if (decoded == nullptr || tex->width < 1 || tex->height < 1 || tex->width > maxTextureSide ||
+        tex->height > maxTextureSide) {
+        stbi_image_free(decoded);
+        delete tex;
+        return nullptr;
     }
     tex->bytesPerPixel = 4;
     tex->data = allocateLevel(tex->width, tex->height);
@@ -59,6 +96,15 @@ Texture* loadTexture(const char* path) {
     stbi_image_free(decoded);
     tex->mipchain[0] = tex->data;
     tex->mipLevels = 1;
+    return tex;
+}
+
+Texture* loadTexture(const char* path) {
+    Texture* tex = decodeTexture(path);
+    if (tex == nullptr) {
+        std::fprintf(stderr, "Couldn't open image %s!\n", path);
+        exitProcess(1);
+    }
     return tex;
 }
 

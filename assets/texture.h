@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // An RGBA8 image with its chain of halved copies. Texels are stored as the
@@ -21,8 +22,19 @@ struct Texture {
     uint32_t texel(int32_t x, int32_t y, int32_t miplevel) const;
 };
 
-// Decodes an image file into a new texture with one level. A file that cannot
-// be read or decoded ends the process with status 1.
+// Longest side of a texture. Resampling a level takes time that grows with
+// the square of its longest side, so a longer image, however cheap to store
+// (a few kilobytes of PNG can hold a 4 x 4,000,000 image), would stall start-up
+// for hours; it is refused as undecodable.
+constexpr int32_t maxTextureSide = 16384;
+
+// Decodes an image file into a new texture with one level; null when the file
+// cannot be read or decoded, or its image has no texels or a side longer than
+// maxTextureSide.
+Texture* decodeTexture(const char* path);
+
+// decodeTexture, where failing ends the process with status 1 after
+// "Couldn't open image <path>!".
 Texture* loadTexture(const char* path);
 
 // Builds the mip chain below level 0 (levels of at least 2 x 2 texels).

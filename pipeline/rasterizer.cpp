@@ -63,6 +63,7 @@ void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& ve
     setup.attr0 = perVertex(vertex0, p0);
     setup.attr1 = perVertex(vertex1, p1);
     setup.attr2 = perVertex(vertex2, p2);
+    if (!cornerDepthsUsable(setup)) return;
 
     const int32_t px = 16 * setup.minX;
     const int32_t py = 16 * setup.minY;

@@ -25,6 +25,17 @@ void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& ve
 // Visits every pixel of the setup's bounding box.
 void scanTriangle(TriangleSetup setup);
 
+// Whether every corner's z/w leaves room for the interpolated depth to stay in
+// [0, 1): a mean of values up to 0.9999 cannot round up to 1. Corners of a real
+// scene are far inside (z/w is at most 0.25 with a near distance of 1); one
+// outside comes from clipping coordinates so large that their digits were
+// lost, and its triangle is not drawn.
+inline bool cornerDepthsUsable(const TriangleSetup& setup) {
+    const float maxCornerDepth = 0.9999f;
+    return setup.attr0.zOverW >= 0.0f && setup.attr0.zOverW <= maxCornerDepth && setup.attr1.zOverW >= 0.0f &&
+           setup.attr1.zOverW <= maxCornerDepth && setup.attr2.zOverW >= 0.0f && setup.attr2.zOverW <= maxCornerDepth;
+}
+
 // Approximate 1/q: a bit-trick estimate refined by two Newton-Raphson steps.
 inline float fastReciprocal(float q) {
     uint32_t i;

@@ -1,0 +1,133 @@
+#include "assets/image_checks.h"
+
+namespace {
+
+// Reads image file contents the way the decoder does: 0 past the end.
+struct ByteReader {
+    const uint8_t* bytes;
+    size_t size;
+    size_t at;
+
+    bool atEnd() const { return at >= size; }
+    uint8_t next() { return at < size ? bytes[at++] : (++at, 0); }
+    long next16() {
+        const long high = next();
+        return high << 8 | next();
+    }
+    // A marker: 0xFF, any number of 0xFF fill bytes and the marker code;
+    // 0xFF alone stands for "no marker here" (one byte consumed).
+    uint8_t marker() {
+        uint8_t x = next();
+        if (x != 0xFF) return 0xFF;
+        while (x == 0xFF) x = next();
+        return x;
+    }
+};
+
+constexpr uint8_t noMarker = 0xFF;
+constexpr uint8_t defineHuffmanTables = 0xC4;
+
+enum class Tables { fit, overflow, rejected };
+
+// The Huffman tables of one DHT segment, the reader standing after its
+// marker. The decoder trusts each table's symbol counts: counts adding up to
+// more than 256 make it write past the table and corrupt its state.
+Tables checkHuffmanSegment(ByteReader& r) {
+    long remaining = r.next16() - 2;
+    while (remaining > 0) {
+        const uint8_t q = r.next();
+        if ((q >> 4) > 1 || (q & 15) > 3) return Tables::rejected;
+        long symbols = 0;
+        for (int i = 0; i < 16; ++i) symbols += r.next();
+        if (symbols > 256) return Tables::overflow;
+        remaining -= 17 + symbols;
+        r.at += static_cast<size_t>(symbols);
+    }
+    return remaining == 0 ? Tables::fit : Tables::rejected;
+}
+
+// Whether every Huffman table the JPEG decoder could read from the contents
+// is one it handles safely. The decoder takes contents for JPEG exactly when
+// they open with 0xFF bytes followed by 0xD8. Up to the frame header its
+// reading is followed segment by segment; past it, where the decoder's
+// position depends on the compressed data, every 0xFF 0xC4 pair counts as a
+// table it might read.
+bool jpegHuffmanTablesFit(const uint8_t* bytes, size_t size) {
+    ByteReader r{bytes, size, 0};
+    if (r.marker() != 0xD8) return true;
+
+    uint8_t m = r.marker();
+    while (m != 0xC0 && m != 0xC1 && m != 0xC2) {
+        const size_t segment = r.at;
+        if (m == defineHuffmanTables) {
+            const Tables tables = checkHuffmanSegment(r);
+            if (tables == Tables::overflow) return false;
+            if (tables == Tables::rejected) return true;
+        } else if (m == 0xDB || m == 0xDD || (m >= 0xE0 && m <= 0xEF) || m == 0xFE) {
+            const long length = r.next16();
+            if (length < 2) return true;
+            r.at = segment + static_cast<size_t>(length);
+        } else {
+            return true;  // the decoder gives up here
+        }
+        m = r.marker();
+        while (m == noMarker) {
+            if (r.atEnd()) return true;
+            m = r.marker();
+        }
+    }
+    for (size_t at = r.at; at + 1 < size; ++at) {
+        if (bytes[at] != 0xFF || bytes[at + 1] != defineHuffmanTables) continue;
+        ByteReader tables{bytes, size, at + 2};
+        if (checkHuffmanSegment(tables) == Tables::overflow) return false;
+    }
+    return true;
+}
+
+bool pnmSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// Whether a binary PNM header (P5 or P6) is one the decoder handles: its
+// numbers must fit an int, which the decoder accumulates them in unchecked,
+// and the samples must be 8-bit, as 16-bit ones are converted to four
+// channels with the 8-bit routine, which reads past their buffer. The header
+// is read as the decoder reads it, comments and all.
+bool pnmHeaderSupported(const uint8_t* bytes, size_t size) {
+    ByteReader r{bytes, size, 0};
+    const uint8_t p = r.next();
+    const uint8_t t = r.next();
+    if (p != 'P' || (t != '5' && t != '6')) return true;
+    uint8_t c = r.next();
+    auto skipSpace = [&] {
+        for (;;) {
+            while (!r.atEnd() && pnmSpace(c)) c = r.next();
+            if (r.atEnd() || c != '#') break;
+            while (!r.atEnd() && c != '\n' && c != '\r') c = r.next();
+        }
+    };
+    // Reading a file, the decoder may or may not notice the end before a
+    // final digit; counting that digit covers both.
+    auto number = [&](long long& value) {
+        value = 0;
+        while (c >= '0' && c <= '9') {
+            value = value * 10 + (c - '0');
+            if (value > 2147483647) return false;
+            if (r.atEnd()) break;
+            c = r.next();
+        }
+        return true;
+    };
+    long long width, height, maxValue;
+    skipSpace();
+    if (!number(width)) return false;
+    skipSpace();
+    if (!number(height)) return false;
+    skipSpace();
+    if (!number(maxValue)) return false;
+    return maxValue <= 255;
+}
+
+}  // namespace
+
+bool imageSafeToDecode(const uint8_t* bytes, size_t size) {
+    return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size);
+}

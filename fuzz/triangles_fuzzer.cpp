@@ -1,0 +1,82 @@
+// Arbitrary triangles under arbitrary affine model matrices, through the
+// draw call of every render path the processor supports (the reference one
+// being drawTriangle per triangle) into a real framebuffer and depth buffer.
+//
+// Input: 12 floats, the first three rows of the model matrix in row order
+// (the bottom row is 0, 0, 0, 1), then up to 8 triangles of three Vertex
+// records each; missing bytes read as zero. The projection is the program's.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "app/platform.h"
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "fuzz_support.h"
+#include "pipeline/framebuffer.h"
+#include "pipeline/render_context.h"
+#include "pipeline/render_path.h"
+
+namespace {
+
+constexpr size_t matrixBytes = 12 * 4;
+constexpr size_t triangleBytes = 3 * sizeof(Vertex);
+constexpr size_t maxTriangles = 8;
+
+Texture* makeTexture() {
+    fuzz_support::writeImage("texture.bmp", 16, 8);
+    Texture* tex = loadTexture("texture.bmp");
+    generateMipmaps(tex);
+    return tex;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    enableFlushToZero();  // as the program does before anything else
+    fuzz_support::enterScratchDirectory();
+    fuzz_support::createFrame();
+    renderContext.currentTexture = makeTexture();
+    renderContext.projection = glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
+    renderContext.zNear = 1.0f;
+    renderContext.zFar = 800.0f;
+    renderContext.sceneModel = new Model{};
+    renderContext.sceneModel->meshes.push_back({{}, -1});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    glm::mat4 model(1.0f);
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 4; ++col) {
+            model[col][row] = fuzz_support::floatAt(data, size, 4 * static_cast<size_t>(4 * row + col));
+        }
+    }
+    renderContext.modelMatrix = model;
+
+    const size_t available = size > matrixBytes ? size - matrixBytes : 0;
+    size_t triangles = (available + triangleBytes - 1) / triangleBytes;
+    if (triangles == 0) triangles = 1;
+    if (triangles > maxTriangles) triangles = maxTriangles;
+    std::vector<Vertex>& vertices = renderContext.sceneModel->meshes[0].vertices;
+    vertices.resize(3 * triangles);
+    for (size_t t = 0; t < triangles; ++t) {
+        uint8_t bytes[triangleBytes] = {};
+        const size_t offset = matrixBytes + t * triangleBytes;
+        if (offset < size) std::memcpy(bytes, data + offset, std::min(triangleBytes, size - offset));
+        std::memcpy(&vertices[3 * t], bytes, triangleBytes);
+    }
+
+    for (const RenderPath path : allRenderPaths) {
+        if (!setRenderPath(path)) continue;
+        renderContext.zbuffer.clear();
+        clearFramebuffer();
+        drawModelOnPath();
+    }
+    return 0;
+}
