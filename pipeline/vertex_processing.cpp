@@ -97,7 +97,7 @@ int clipAgainstPlane(const glm::vec4& plane, const ClipVertex* in, int n, ClipVe
 }
 
 void drawClipped(const Vertex& v1, const Vertex& v2, const Vertex& v3, const glm::vec4& c1, const glm::vec4& c2,
-                 const glm::vec4& c3) {
+                 const glm::vec4& c3, TriangleSink sink) {
     ClipVertex lists[2][maxClippedPoints];
     ClipVertex* in = lists[0];
     ClipVertex* out = lists[1];
@@ -120,7 +120,7 @@ void drawClipped(const Vertex& v1, const Vertex& v2, const Vertex& v3, const glm
         screen[i] = project(in[i].clip);
     }
     for (int i = 1; i + 1 < n; ++i) {
-        triangleSink(rebuilt[i + 1], rebuilt[i], rebuilt[0], screen[i + 1], screen[i], screen[0]);
+        sink(rebuilt[i + 1], rebuilt[i], rebuilt[0], screen[i + 1], screen[i], screen[0]);
     }
 }
 
@@ -141,5 +141,10 @@ void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3) {
         triangleSink(v3, v2, v1, project(c3), project(c2), project(c1));
         return;
     }
-    drawClipped(v1, v2, v3, c1, c2, c3);
+    drawClipped(v1, v2, v3, c1, c2, c3, triangleSink);
+}
+
+void clipAndEmit(const Vertex& v1, const Vertex& v2, const Vertex& v3, const glm::vec4& c1, const glm::vec4& c2,
+                 const glm::vec4& c3, TriangleSink sink) {
+    drawClipped(v1, v2, v3, c1, c2, c3, sink);
 }

@@ -23,3 +23,8 @@ void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3);
 using TriangleSink = void (*)(const Vertex&, const Vertex&, const Vertex&, ScreenPosition, ScreenPosition,
                               ScreenPosition);
 extern TriangleSink triangleSink;
+
+// The crossing case of drawTriangle on its own: clips the triangle whose
+// corners have the given clip positions and hands the fan to `sink`.
+void clipAndEmit(const Vertex& v1, const Vertex& v2, const Vertex& v3, const glm::vec4& c1, const glm::vec4& c2,
+                 const glm::vec4& c3, TriangleSink sink);

@@ -1,9 +1,14 @@
 #include "pipeline/zbuffer.h"
 
 void ZBuffer::clear() {
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            buffer[y * w + x] = 0;
+    // Local copies tell the compiler that the stores cannot change the
+    // buffer's size or address, so the rows become block fills.
+    uint32_t* const cells = buffer;
+    const int32_t width = w;
+    const int32_t height = h;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            cells[y * width + x] = 0;
         }
     }
 }

@@ -23,6 +23,7 @@
 #include "app/startup.h"
 #include "assets/model.h"
 #include "pipeline/render_context.h"
+#include "pipeline/render_path.h"
 
 namespace {
 
@@ -123,24 +124,54 @@ int writeFrame(const Options& options) {
     return 0;
 }
 
+// Median, smallest and largest of a list of frame times.
+struct FrameTimes {
+    double median, min, max;
+};
+
+FrameTimes summarise(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms.front(), ms.back()};
+}
+
+double timeFrame(double t) {
+    const auto start = std::chrono::steady_clock::now();
+    renderFrame(t);
+    const auto end = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+// Times N frames spread over the 30-second animation on the path the program
+// uses. When that is not the reference path, the same N frames are first
+// timed on the reference path, so that both medians come from the same run;
+// each path gets its own warm-up frames, so that neither starts with caches
+// the other one filled.
 int bench(const Options& options) {
     static const uint8_t keys[SDL_NUM_SCANCODES] = {};
     renderContext.keyboardState = keys;
-    for (int i = 0; i < 3; ++i) renderFrame(1.0);
-
+    const RenderPath used = currentRenderPath();
     const long n = options.benchFrames;
-    std::vector<double> ms;
-    ms.reserve(static_cast<size_t>(n));
-    for (long i = 0; i < n; ++i) {
-        const double t = 1.0 + 29.0 * static_cast<double>(i) / static_cast<double>(n - 1);
-        const auto start = std::chrono::steady_clock::now();
-        renderFrame(t);
-        const auto end = std::chrono::steady_clock::now();
-        ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    const auto timeFrames = [n](RenderPath path) {
+        setRenderPath(path);
+        for (int i = 0; i < 3; ++i) renderFrame(1.0);
+        std::vector<double> ms;
+        ms.reserve(static_cast<size_t>(n));
+        for (long i = 0; i < n; ++i) {
+            ms.push_back(timeFrame(1.0 + 29.0 * static_cast<double>(i) / static_cast<double>(n - 1)));
+        }
+        return summarise(ms);
+    };
+    const bool compare = used != RenderPath::reference;
+    const FrameTimes reference = compare ? timeFrames(RenderPath::reference) : FrameTimes{};
+    const FrameTimes times = timeFrames(used);
+    if (compare) {
+        std::printf("reference path: median_ms=%.3f\n", reference.median);
+        std::printf("%s path: median_ms=%.3f ratio_to_reference=%.3f (%.2fx faster)\n", renderPathName(used),
+                    times.median, times.median / reference.median, reference.median / times.median);
+    } else {
+        std::printf("reference path only: this processor has no faster one\n");
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("frames=%ld median_ms=%.3f min_ms=%.3f max_ms=%.3f\n", n, ms[static_cast<size_t>(n) / 2], ms.front(),
-                ms.back());
+    std::printf("frames=%ld median_ms=%.3f min_ms=%.3f max_ms=%.3f\n", n, times.median, times.min, times.max);
     return 0;
 }
 

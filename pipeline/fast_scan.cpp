@@ -1,0 +1,544 @@
+#include "pipeline/fast_scan.h"
+
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "assets/texture.h"
+#include "pipeline/framebuffer.h"
+#include "pipeline/rasterizer.h"
+#include "pipeline/zbuffer.h"
+
+// Everything from here on is compiled for AVX2. The headers above are read
+// before the switch, so their inline functions (the depth-buffer checks,
+// putPixel, fastReciprocal) keep the default target wherever the linker
+// picks up an out-of-line copy of them.
+#pragma GCC target("avx2")
+
+// Small helpers are always inlined into the loops that use them.
+#define SW_INLINE inline __attribute__((always_inline))
+
+namespace {
+
+// The set-up repeats fillTriangle's step for step (for eight triangles at
+// once where the integers allow); the pixel loop tests and shades eight
+// pixels at a time. Every float operation of a lane is the one fillTriangle
+// does for that pixel, in the same order, so results agree to the bit.
+
+constexpr float maxCornerMagnitude = 1048576.0f;
+
+SW_INLINE int32_t snapToGrid(float c) { return static_cast<int32_t>(c * 16.0f + 0.5f); }
+
+SW_INLINE int32_t edgeValue(int32_t px, int32_t py, int32_t xa, int32_t ya, int32_t xb, int32_t yb) {
+    const int64_t value = static_cast<int64_t>(py - ya) * (xb - xa) - static_cast<int64_t>(px - xa) * (yb - ya);
+    return static_cast<int32_t>(value >> 4);
+}
+
+SW_INLINE bool usableCorner(const ScreenPosition& p) {
+    return std::fabs(p.x) <= maxCornerMagnitude && std::fabs(p.y) <= maxCornerMagnitude;
+}
+
+SW_INLINE float min3(float a, float b, float c) {
+    const float m = b < a ? b : a;
+    return c < m ? c : m;
+}
+
+SW_INLINE float max3(float a, float b, float c) {
+    const float m = a < b ? b : a;
+    return m < c ? c : m;
+}
+
+// 1/w, z/w, u/w and v/w: four correctly rounded divisions in one instruction.
+SW_INLINE TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPosition& p) {
+    const __m128 numerators = _mm_setr_ps(1.0f, p.z, vertex.texcoord[0], vertex.texcoord[1]);
+    alignas(16) float a[4];
+    _mm_store_ps(a, _mm_div_ps(numerators, _mm_set1_ps(p.w)));
+    return {a[0], a[1], a[2], a[3]};
+}
+
+// Where the texels of the current texture come from. Power-of-two textures
+// with four bytes per texel are read eight at a time; any other texture, and
+// any lane whose coordinate the vector path cannot wrap, goes through
+// Texture::sample one lane at a time.
+struct TexelSource {
+    const Texture* texture;
+    const int* words;  // level 0 as 32-bit words, or null: sample() per lane
+    __m256 width;
+    __m256 height;
+    __m256i columnMask;
+    __m256i rowMask;
+    __m128i rowShift;
+};
+
+bool isPowerOfTwo(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
+
+TexelSource texelSource(const Texture* texture) {
+    TexelSource s{};
+    s.texture = texture;
+    if (texture == nullptr || texture->mipchain[0] == nullptr || texture->bytesPerPixel != 4 ||
+        !isPowerOfTwo(texture->width) || !isPowerOfTwo(texture->height)) {
+        return s;
+    }
+    s.words = reinterpret_cast<const int*>(texture->mipchain[0]);
+    s.width = _mm256_set1_ps(static_cast<float>(texture->width));
+    s.height = _mm256_set1_ps(static_cast<float>(texture->height));
+    s.columnMask = _mm256_set1_epi32(texture->width - 1);
+    s.rowMask = _mm256_set1_epi32(texture->height - 1);
+    s.rowShift = _mm_cvtsi32_si128(__builtin_ctz(static_cast<unsigned>(texture->width)));
+    return s;
+}
+
+// Whether sample() can stop the process for this texture. Then the order in
+// which pixels are visited decides which check reports first, so such
+// triangles are left to scanTriangle.
+bool sampleMayFail(const Texture* texture) {
+    return texture == nullptr || texture->mipchain[0] == nullptr || texture->width < 1 || texture->height < 1;
+}
+
+SW_INLINE unsigned laneBits(__m256i mask) {
+    return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(mask)));
+}
+
+// c < 0 becomes 1 - (float)fmod(-(double)c, 1.0), as in Texture::sample. For
+// d = -(double)c >= 0, fmod(d, 1) is d - floor(d) exactly: d carries at most
+// 24 significant bits, so its fractional part is representable and the
+// subtraction is exact (infinity gives a NaN both ways).
+SW_INLINE __m256 wrapNegative(__m256 c) {
+    const __m256 negative = _mm256_cmp_ps(c, _mm256_setzero_ps(), _CMP_LT_OQ);
+    if (_mm256_testz_ps(negative, negative)) return c;
+    const __m256d signBit = _mm256_set1_pd(-0.0);
+    const __m256d dLow = _mm256_xor_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(c)), signBit);
+    const __m256d dHigh = _mm256_xor_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(c, 1)), signBit);
+    const __m256d fracLow = _mm256_sub_pd(dLow, _mm256_floor_pd(dLow));
+    const __m256d fracHigh = _mm256_sub_pd(dHigh, _mm256_floor_pd(dHigh));
+    const __m256 frac = _mm256_set_m128(_mm256_cvtpd_ps(fracHigh), _mm256_cvtpd_ps(fracLow));
+    return _mm256_blendv_ps(c, _mm256_sub_ps(_mm256_set1_ps(1.0f), frac), negative);
+}
+
+// Texture::sample for each lane of `lanes`, one at a time; other lanes are 0.
+__attribute__((noinline)) __m256i sampleLanes(const Texture* texture, __m256 u, __m256 v, __m256i lanes) {
+    alignas(32) float us[8];
+    alignas(32) float vs[8];
+    alignas(32) uint32_t texels[8] = {};
+    _mm256_store_ps(us, u);
+    _mm256_store_ps(vs, v);
+    for (unsigned bits = laneBits(lanes); bits != 0; bits &= bits - 1) {
+        const int k = __builtin_ctz(bits);
+        texels[k] = texture->sample(us[k], vs[k], 0);
+    }
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(texels));
+}
+
+// The ARGB8888 texels at (u, v) for the lanes of `lanes`; other lanes are 0.
+SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m256i lanes) {
+    if (source.words != nullptr) {
+        const __m256 su = _mm256_mul_ps(source.width, wrapNegative(u));
+        const __m256 sv = _mm256_mul_ps(source.height, wrapNegative(v));
+        // Scaled coordinates below 2^31 (and not NaN) truncate and wrap as
+        // integers; the others take sample()'s own path.
+        const __m256 limit = _mm256_set1_ps(2147483648.0f);
+        const __m256 inRange =
+            _mm256_and_ps(_mm256_cmp_ps(su, limit, _CMP_LT_OQ), _mm256_cmp_ps(sv, limit, _CMP_LT_OQ));
+        if (_mm256_testc_si256(_mm256_castps_si256(inRange), lanes)) {
+            const __m256i x = _mm256_and_si256(_mm256_cvttps_epi32(su), source.columnMask);
+            const __m256i y = _mm256_and_si256(_mm256_cvttps_epi32(sv), source.rowMask);
+            const __m256i index = _mm256_add_epi32(_mm256_sll_epi32(y, source.rowShift), x);
+            const __m256i rgba = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), source.words, index, lanes, 4);
+            // Bytes R, G, B, A in memory to the word A << 24 | R << 16 | G << 8 | B.
+            const __m256i toArgb = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2, 1, 0, 3, 6,
+                                                    5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+            return _mm256_shuffle_epi8(rgba, toArgb);
+        }
+    }
+    return sampleLanes(source.texture, u, v, lanes);
+}
+
+// fastReciprocal in every lane: the estimate from the bits, two Newton steps.
+SW_INLINE __m256 reciprocal(__m256 q) {
+    const __m256i bits = _mm256_sub_epi32(_mm256_set1_epi32(0x7EF312AC), _mm256_castps_si256(q));
+    const __m256 two = _mm256_set1_ps(2.0f);
+    const __m256 r0 = _mm256_castsi256_ps(bits);
+    const __m256 r1 = _mm256_mul_ps(r0, _mm256_sub_ps(two, _mm256_mul_ps(q, r0)));
+    return _mm256_mul_ps(r1, _mm256_sub_ps(two, _mm256_mul_ps(q, r1)));
+}
+
+// (float)((double)q + 0.000001) in every lane.
+SW_INLINE __m256 nudge(__m256 q) {
+    const __m256d epsilon = _mm256_set1_pd(0.000001);
+    const __m256d low = _mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(q)), epsilon);
+    const __m256d high = _mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(q, 1)), epsilon);
+    return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
+}
+
+// b0 * a0 + b1 * a1 + b2 * a2, summed left to right, times 1/area.
+SW_INLINE __m256 interpolate(__m256 b0, __m256 b1, __m256 b2, __m256 a0, __m256 a1, __m256 a2, __m256 inv) {
+    const __m256 sum =
+        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b0, a0), _mm256_mul_ps(b1, a1)), _mm256_mul_ps(b2, a2));
+    return _mm256_mul_ps(sum, inv);
+}
+
+// A triangle's per-vertex attributes and 1/area in every lane.
+struct Lanes {
+    __m256 w0, w1, w2;  // 1/w of each corner
+    __m256 z0, z1, z2;  // z/w
+    __m256 u0, u1, u2;  // u/w
+    __m256 v0, v1, v2;  // v/w
+    __m256 inv;         // 1/area
+};
+
+// Eight consecutive pixels of a row: the first one's position, the edge
+// values of each lane and the lanes inside the triangle.
+struct Group {
+    __m256i e0, e1, e2, covered;
+    int32_t x, y;
+};
+
+// Shades the covered pixels of a group. Returns false, having drawn nothing,
+// when a covered pixel's depth fails toDepth's checks.
+SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group& g) {
+    RenderContext& rc = renderContext;
+    const __m256 b0 = _mm256_cvtepi32_ps(g.e0);
+    const __m256 b1 = _mm256_cvtepi32_ps(g.e1);
+    const __m256 b2 = _mm256_cvtepi32_ps(g.e2);
+    const __m256 zf = interpolate(b0, b1, b2, l.z0, l.z1, l.z2, l.inv);
+    const __m256 valid = _mm256_and_ps(_mm256_cmp_ps(zf, _mm256_setzero_ps(), _CMP_GE_OQ),
+                                       _mm256_cmp_ps(zf, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
+    if (!_mm256_testc_si256(_mm256_castps_si256(valid), g.covered)) return false;
+
+    // Depth test, unsigned: flipping the sign bits makes it a signed one.
+    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
+    const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(16777215.0f)));
+    const __m256i cells = _mm256_maskload_epi32(reinterpret_cast<const int*>(depthCells), g.covered);
+    const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
+    const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
+    const __m256i passed = _mm256_and_si256(g.covered, nearer);
+    if (_mm256_testz_si256(passed, passed)) return true;
+
+    const __m256 q = interpolate(b0, b1, b2, l.w0, l.w1, l.w2, l.inv);
+    const __m256 r = reciprocal(nudge(q));
+    const __m256 u = _mm256_mul_ps(interpolate(b0, b1, b2, l.u0, l.u1, l.u2, l.inv), r);
+    const __m256 v = _mm256_mul_ps(interpolate(b0, b1, b2, l.v0, l.v1, l.v2, l.inv), r);
+    const __m256i colour = fetchTexels(texels, u, v, passed);
+
+    // Texels of alpha 0 leave both surfaces alone.
+    const __m256i transparent = _mm256_cmpeq_epi32(_mm256_srli_epi32(colour, 24), _mm256_setzero_si256());
+    const __m256i written = _mm256_andnot_si256(transparent, passed);
+    uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * rc.framebufferWidth + g.x;
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels), written, colour);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(depthCells), written, depth);
+    return true;
+}
+
+// Edge values of the box's first eight pixels: weight + k * step in lane k.
+SW_INLINE __m256i rowStart(__m256i lane, int32_t weight, int32_t step) {
+    return _mm256_add_epi32(_mm256_set1_epi32(weight), _mm256_mullo_epi32(lane, _mm256_set1_epi32(step)));
+}
+
+// Every pixel of the box, eight at a time in one flat walk along the rows.
+// Coverage comes first: each group is written to a queue that grows only by
+// the covered ones, so the walk has no branch on coverage; the queue is then
+// shaded in order. Returns false when a covered pixel's depth fails
+// toDepth's checks.
+SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
+    // Lane k starts k steps to the right; 32-bit products wrap exactly like
+    // k wrapping additions.
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i step0 = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX12) * 8u));
+    const __m256i step1 = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX20) * 8u));
+    const __m256i step2 = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX01) * 8u));
+    const __m256i rowStep0 = _mm256_set1_epi32(s.stepY12);
+    const __m256i rowStep1 = _mm256_set1_epi32(s.stepY20);
+    const __m256i rowStep2 = _mm256_set1_epi32(s.stepY01);
+    __m256i row0 = rowStart(lane, s.weight0, s.stepX12);
+    __m256i row1 = rowStart(lane, s.weight1, s.stepX20);
+    __m256i row2 = rowStart(lane, s.weight2, s.stepX01);
+    __m256i e0 = row0, e1 = row1, e2 = row2;
+
+    constexpr int queueLength = 32;
+    Group queue[queueLength];
+    int queued = 0;
+    int32_t x = s.minX, y = s.minY;
+    for (;;) {
+        const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - x + 1), lane);
+        const __m256i negative = _mm256_srai_epi32(_mm256_or_si256(_mm256_or_si256(e0, e1), e2), 31);
+        const __m256i covered = _mm256_andnot_si256(negative, inBox);
+        queue[queued] = {e0, e1, e2, covered, x, y};
+        queued += !_mm256_testz_si256(covered, covered);
+        const bool last = x + 8 > s.maxX && y == s.maxY;
+        if (queued == queueLength || last) {
+            for (int i = 0; i < queued; ++i) {
+                if (!shadeGroup(l, texels, queue[i])) return false;
+            }
+            if (last) return true;
+            queued = 0;
+        }
+        if (x + 8 <= s.maxX) {
+            x += 8;
+            e0 = _mm256_add_epi32(e0, step0);
+            e1 = _mm256_add_epi32(e1, step1);
+            e2 = _mm256_add_epi32(e2, step2);
+        } else {
+            ++y;
+            x = s.minX;
+            e0 = row0 = _mm256_add_epi32(row0, rowStep0);
+            e1 = row1 = _mm256_add_epi32(row1, rowStep1);
+            e2 = row2 = _mm256_add_epi32(row2, rowStep2);
+        }
+    }
+}
+
+// scanBox for boxes at most eight pixels wide, most boxes of a detailed
+// scene: one group per row, with the same lanes inside the box on every row,
+// so the walk only steps down. Groups are queued and shaded in the same order.
+SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), lane);
+    const __m256i rowStep0 = _mm256_set1_epi32(s.stepY12);
+    const __m256i rowStep1 = _mm256_set1_epi32(s.stepY20);
+    const __m256i rowStep2 = _mm256_set1_epi32(s.stepY01);
+    __m256i e0 = rowStart(lane, s.weight0, s.stepX12);
+    __m256i e1 = rowStart(lane, s.weight1, s.stepX20);
+    __m256i e2 = rowStart(lane, s.weight2, s.stepX01);
+
+    constexpr int queueLength = 32;
+    Group queue[queueLength];
+    int queued = 0;
+    for (int32_t y = s.minY;; ++y) {
+        const __m256i negative = _mm256_srai_epi32(_mm256_or_si256(_mm256_or_si256(e0, e1), e2), 31);
+        const __m256i covered = _mm256_andnot_si256(negative, inBox);
+        queue[queued] = {e0, e1, e2, covered, s.minX, y};
+        queued += !_mm256_testz_si256(covered, covered);
+        if (y == s.maxY) break;
+        if (queued == queueLength) {
+            for (int i = 0; i < queued; ++i) {
+                if (!shadeGroup(l, texels, queue[i])) return false;
+            }
+            queued = 0;
+        }
+        e0 = _mm256_add_epi32(e0, rowStep0);
+        e1 = _mm256_add_epi32(e1, rowStep1);
+        e2 = _mm256_add_epi32(e2, rowStep2);
+    }
+    for (int i = 0; i < queued; ++i) {
+        if (!shadeGroup(l, texels, queue[i])) return false;
+    }
+    return true;
+}
+
+// scanTriangle eight pixels at a time: every pixel of the box is still
+// tested; lanes past the box's right edge are masked off.
+void scanTriangleAvx2(const TriangleSetup& s, const TexelSource& texels) {
+    RenderContext& rc = renderContext;
+    ZBuffer& zbuffer = rc.zbuffer;
+    if (s.maxX < s.minX || s.maxY < s.minY) return;
+    // The box lies inside the framebuffer by construction. A depth buffer
+    // that does not cover it (never the case in the program) is left to the
+    // pixel-by-pixel loop and its checks, and so is a texture that can fail.
+    if (zbuffer.buffer == nullptr || s.maxX >= zbuffer.w || s.maxY >= zbuffer.h || sampleMayFail(texels.texture)) {
+        scanTriangle(s);
+        return;
+    }
+    // The box's corners pass the depth buffer's own checks, so every cell of
+    // the box is inside it: a wrong box still stops the process here.
+    (void)zbuffer.get(s.minX, s.minY);
+    (void)zbuffer.get(s.maxX, s.maxY);
+
+    Lanes l;
+    l.w0 = _mm256_set1_ps(s.attr0.invW);
+    l.w1 = _mm256_set1_ps(s.attr1.invW);
+    l.w2 = _mm256_set1_ps(s.attr2.invW);
+    l.z0 = _mm256_set1_ps(s.attr0.zOverW);
+    l.z1 = _mm256_set1_ps(s.attr1.zOverW);
+    l.z2 = _mm256_set1_ps(s.attr2.zOverW);
+    l.u0 = _mm256_set1_ps(s.attr0.uOverW);
+    l.u1 = _mm256_set1_ps(s.attr1.uOverW);
+    l.u2 = _mm256_set1_ps(s.attr2.uOverW);
+    l.v0 = _mm256_set1_ps(s.attr0.vOverW);
+    l.v1 = _mm256_set1_ps(s.attr1.vOverW);
+    l.v2 = _mm256_set1_ps(s.attr2.vOverW);
+    l.inv = _mm256_set1_ps(1.0f / s.area);
+    // A depth outside [0, 1) ends the process in toDepth: scanTriangle goes
+    // over the pixels again in its own order and stops at the first such one
+    // with its message. What was drawn on the way is lost with the process.
+    const bool drawn = s.maxX - s.minX < 8 ? scanNarrowBox(s, l, texels) : scanBox(s, l, texels);
+    if (!drawn) scanTriangle(s);
+}
+
+// (a - b) * (c - d) - (e - f) * (g - h), floor-divided by 16, in 32-bit
+// lanes: exact while the operands are snapped coordinates of corners within
+// 1000 pixels of the origin (or of a box corner), since every product then
+// stays below 2^30.
+SW_INLINE __m256i crossOver16(__m256i a, __m256i b, __m256i c, __m256i d, __m256i e, __m256i f, __m256i g,
+                              __m256i h) {
+    const __m256i first = _mm256_mullo_epi32(_mm256_sub_epi32(a, b), _mm256_sub_epi32(c, d));
+    const __m256i second = _mm256_mullo_epi32(_mm256_sub_epi32(e, f), _mm256_sub_epi32(g, h));
+    return _mm256_srai_epi32(_mm256_sub_epi32(first, second), 4);
+}
+
+SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    return _mm256_cmp_ps(_mm256_and_ps(v, magnitude), _mm256_set1_ps(limit), _CMP_LE_OQ);
+}
+
+// fillTriangle's set-up for one triangle; false when it draws nothing.
+SW_INLINE bool setUp(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, const ScreenPosition& p0,
+                     const ScreenPosition& p1, const ScreenPosition& p2, TriangleSetup& setup) {
+    const float s = (p0.y - p1.y) * (p2.x - p0.x) + (p2.y - p0.y) * (p1.x - p0.x);
+    if (!(s >= 0.5f)) return false;
+    if (!usableCorner(p0) || !usableCorner(p1) || !usableCorner(p2)) return false;
+
+    const int32_t X0 = snapToGrid(p0.x), Y0 = snapToGrid(p0.y);
+    const int32_t X1 = snapToGrid(p1.x), Y1 = snapToGrid(p1.y);
+    const int32_t X2 = snapToGrid(p2.x), Y2 = snapToGrid(p2.y);
+
+    const int64_t doubledArea =
+        (static_cast<int64_t>(X1 - X0) * (Y2 - Y0) - static_cast<int64_t>(X2 - X0) * (Y1 - Y0)) >> 4;
+    if (doubledArea <= 0) return false;
+
+    const RenderContext& rc = renderContext;
+    setup.area = static_cast<float>(doubledArea);
+    const int32_t minX = static_cast<int32_t>(min3(p0.x, p1.x, p2.x));
+    const int32_t maxX = static_cast<int32_t>(max3(p0.x, p1.x, p2.x) + 0.5f);
+    const int32_t minY = static_cast<int32_t>(min3(p0.y, p1.y, p2.y));
+    const int32_t maxY = static_cast<int32_t>(max3(p0.y, p1.y, p2.y) + 0.5f);
+    setup.minX = minX > 0 ? minX : 0;
+    setup.maxX = maxX < rc.framebufferWidth - 1 ? maxX : rc.framebufferWidth - 1;
+    setup.minY = minY > 0 ? minY : 0;
+    setup.maxY = maxY < rc.framebufferHeight - 1 ? maxY : rc.framebufferHeight - 1;
+
+    setup.attr0 = perVertex(vertex0, p0);
+    setup.attr1 = perVertex(vertex1, p1);
+    setup.attr2 = perVertex(vertex2, p2);
+    if (!cornerDepthsUsable(setup)) return false;
+
+    const int32_t px = 16 * setup.minX;
+    const int32_t py = 16 * setup.minY;
+    setup.weight0 = edgeValue(px, py, X1, Y1, X2, Y2);
+    setup.weight1 = edgeValue(px, py, X2, Y2, X0, Y0);
+    setup.weight2 = edgeValue(px, py, X0, Y0, X1, Y1);
+
+    setup.stepX01 = Y0 - Y1;
+    setup.stepX12 = Y1 - Y2;
+    setup.stepX20 = Y2 - Y0;
+    setup.stepY01 = X1 - X0;
+    setup.stepY12 = X2 - X1;
+    setup.stepY20 = X0 - X2;
+    return true;
+}
+
+}  // namespace
+
+void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                      ScreenPosition p1, ScreenPosition p2) {
+    TriangleSetup setup;
+    if (setUp(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
+        scanTriangleAvx2(setup, texelSource(renderContext.currentTexture));
+    }
+}
+
+void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
+    const RenderContext& rc = renderContext;
+    __m256 x[3], y[3];
+    for (int c = 0; c < 3; ++c) {
+        x[c] = _mm256_load_ps(t.x[c]);
+        y[c] = _mm256_load_ps(t.y[c]);
+    }
+    // The first two tests: twice the signed area at least 0.5 (NaN fails)
+    // and every corner within the usable range.
+    const __m256 s = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(y[0], y[1]), _mm256_sub_ps(x[2], x[0])),
+                                   _mm256_mul_ps(_mm256_sub_ps(y[2], y[0]), _mm256_sub_ps(x[1], x[0])));
+    __m256 accepted = _mm256_cmp_ps(s, _mm256_set1_ps(0.5f), _CMP_GE_OQ);
+    // Corners within 1000 pixels (every triangle inside the view volume)
+    // keep the integer set-up within 32 bits; others are set up one by one
+    // with 64-bit products.
+    __m256 near = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+    for (int c = 0; c < 3; ++c) {
+        accepted = _mm256_and_ps(accepted, _mm256_and_ps(withinMagnitude(x[c], maxCornerMagnitude),
+                                                         withinMagnitude(y[c], maxCornerMagnitude)));
+        near = _mm256_and_ps(near, _mm256_and_ps(withinMagnitude(x[c], 1000.0f), withinMagnitude(y[c], 1000.0f)));
+    }
+    const unsigned acceptedLanes = lanes & static_cast<unsigned>(_mm256_movemask_ps(accepted));
+    if (acceptedLanes == 0) return;
+
+    __m256i X[3], Y[3];
+    for (int c = 0; c < 3; ++c) {
+        X[c] = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(x[c], _mm256_set1_ps(16.0f)), _mm256_set1_ps(0.5f)));
+        Y[c] = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(y[c], _mm256_set1_ps(16.0f)), _mm256_set1_ps(0.5f)));
+    }
+    const __m256i doubledArea = crossOver16(X[1], X[0], Y[2], Y[0], X[2], X[0], Y[1], Y[0]);
+    const unsigned nearLanes = static_cast<unsigned>(_mm256_movemask_ps(near));
+    const unsigned positive = laneBits(_mm256_cmpgt_epi32(doubledArea, _mm256_setzero_si256())) & nearLanes;
+
+    // The box, clamped to the framebuffer. Lanes hold no NaN here, so the
+    // vector minimum and maximum pick what std::min and std::max would, up to
+    // the sign of a zero, which truncation ignores.
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256i minX = _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_min_ps(_mm256_min_ps(x[0], x[1]), x[2])), zero);
+    const __m256i minY = _mm256_max_epi32(_mm256_cvttps_epi32(_mm256_min_ps(_mm256_min_ps(y[0], y[1]), y[2])), zero);
+    const __m256i maxX =
+        _mm256_min_epi32(_mm256_cvttps_epi32(_mm256_add_ps(_mm256_max_ps(_mm256_max_ps(x[0], x[1]), x[2]), half)),
+                         _mm256_set1_epi32(rc.framebufferWidth - 1));
+    const __m256i maxY =
+        _mm256_min_epi32(_mm256_cvttps_epi32(_mm256_add_ps(_mm256_max_ps(_mm256_max_ps(y[0], y[1]), y[2]), half)),
+                         _mm256_set1_epi32(rc.framebufferHeight - 1));
+    const __m256i px = _mm256_slli_epi32(minX, 4);
+    const __m256i py = _mm256_slli_epi32(minY, 4);
+
+    struct Lanes32 {
+        alignas(32) int32_t v[8];
+    };
+    Lanes32 box[4], weight[3], stepX[3], stepY[3];
+    alignas(32) float area[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(box[0].v), minX);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(box[1].v), minY);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(box[2].v), maxX);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(box[3].v), maxY);
+    _mm256_store_ps(area, _mm256_cvtepi32_ps(doubledArea));
+    // Edge values at the box corner and their steps; edge k runs from corner
+    // k + 1 to corner k + 2.
+    for (int k = 0; k < 3; ++k) {
+        const int a = (k + 1) % 3, b = (k + 2) % 3;
+        _mm256_store_si256(reinterpret_cast<__m256i*>(weight[k].v),
+                           crossOver16(py, Y[a], X[b], X[a], px, X[a], Y[b], Y[a]));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(stepX[k].v), _mm256_sub_epi32(Y[a], Y[b]));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
+    }
+
+    const TexelSource texels = texelSource(rc.currentTexture);
+    for (unsigned work = acceptedLanes; work != 0; work &= work - 1) {
+        const int k = __builtin_ctz(work);
+        const Vertex& v0 = *t.vertex[0][k];
+        const Vertex& v1 = *t.vertex[1][k];
+        const Vertex& v2 = *t.vertex[2][k];
+        const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
+        const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
+        const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
+        TriangleSetup setup;
+        if (((nearLanes >> k) & 1u) == 0) {
+            if (setUp(v0, v1, v2, p0, p1, p2, setup)) scanTriangleAvx2(setup, texels);
+            continue;
+        }
+        if (((positive >> k) & 1u) == 0) continue;
+        setup.area = area[k];
+        setup.minX = box[0].v[k];
+        setup.minY = box[1].v[k];
+        setup.maxX = box[2].v[k];
+        setup.maxY = box[3].v[k];
+        setup.attr0 = perVertex(v0, p0);
+        setup.attr1 = perVertex(v1, p1);
+        setup.attr2 = perVertex(v2, p2);
+        if (!cornerDepthsUsable(setup)) continue;
+        setup.weight0 = weight[0].v[k];
+        setup.weight1 = weight[1].v[k];
+        setup.weight2 = weight[2].v[k];
+        setup.stepX12 = stepX[0].v[k];
+        setup.stepX20 = stepX[1].v[k];
+        setup.stepX01 = stepX[2].v[k];
+        setup.stepY12 = stepY[0].v[k];
+        setup.stepY20 = stepY[1].v[k];
+        setup.stepY01 = stepY[2].v[k];
+        scanTriangleAvx2(setup, texels);
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "pipeline/render_context.h"
+
+// fillTriangle with the pixel loop eight pixels at a time (AVX2). Same
+// arguments, same pixels and depth cells, same checks; callable only on a
+// processor with AVX2.
+void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                      ScreenPosition p1, ScreenPosition p2);
+
+// Up to eight triangles as drawTriangle hands them to scan conversion, one
+// per lane: corner c of lane k is the record *vertex[c][k] at the screen
+// position (x[c][k], y[c][k], z[c][k], w[c][k]).
+struct ScreenTriangles {
+    alignas(32) float x[3][8];
+    alignas(32) float y[3][8];
+    alignas(32) float z[3][8];
+    alignas(32) float w[3][8];
+    const Vertex* vertex[3][8];
+};
+
+// fillTriangleAvx2 for each lane of `lanes`, lowest lane first, with the
+// triangle set-up done for all of them at once.
+void fillTrianglesAvx2(const ScreenTriangles& triangles, unsigned lanes);

@@ -1,0 +1,270 @@
+#include "pipeline/fast_transform.h"
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "pipeline/fast_scan.h"
+#include "pipeline/vertex_processing.h"
+
+// Everything from here on is compiled for AVX2; the headers above keep the
+// default target (see fast_scan.cpp).
+#pragma GCC target("avx2")
+
+// Small helpers are always inlined into the batch, and their short fixed
+// loops unrolled.
+#define SW_INLINE inline __attribute__((always_inline))
+
+namespace {
+
+// How far ahead of the batch being drawn its records are prefetched, in
+// bytes: far ahead into the second-level cache, then from there into the
+// first shortly before use, so that each first-level miss is short and few
+// are outstanding at a time.
+constexpr int farDistance = 16 * 24 * static_cast<int>(sizeof(Vertex));
+constexpr int nearDistance = 2 * 24 * static_cast<int>(sizeof(Vertex));
+
+// The matrices with every element broadcast to eight lanes. glm's
+// mat4 * vec4 sums the column products pairwise, ((c0 x + c1 y) + (c2 z + c3 w)),
+// and so does every lane here. With w = 1 the last product of the first
+// matrix is column 3 times 1.0, done once per draw: under flush-to-zero it
+// turns a denormal entry into 0 exactly as the product in glm does.
+struct Matrices {
+    __m256 model[4][4];  // [column][row]
+    __m256 modelColumn3[4];
+    __m256 projection[4][4];
+    __m256 planeAxis[6];  // the non-zero x, y or z coefficient of each plane
+    __m256 planeW;        // d, 1 for every plane
+};
+
+Matrices broadcast(const glm::mat4& model, const glm::mat4& projection) {
+    Matrices m;
+    volatile float unit = 1.0f;
+    const float one = unit;
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) {
+            m.model[c][r] = _mm256_set1_ps(model[c][r]);
+            m.projection[c][r] = _mm256_set1_ps(projection[c][r]);
+        }
+    }
+    for (int r = 0; r < 4; ++r) m.modelColumn3[r] = _mm256_set1_ps(model[3][r] * one);
+    for (int k = 0; k < 6; ++k) m.planeAxis[k] = _mm256_set1_ps(clipPlanes[k][k / 2]);
+    m.planeW = _mm256_set1_ps(clipPlanes[0].w);
+    return m;
+}
+
+struct Clip {
+    __m256 x, y, z, w;
+};
+
+SW_INLINE Clip toClipSpace(const Matrices& m, __m256 x, __m256 y, __m256 z) {
+    __m256 e[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        const __m256 a = _mm256_add_ps(_mm256_mul_ps(m.model[0][r], x), _mm256_mul_ps(m.model[1][r], y));
+        const __m256 b = _mm256_add_ps(_mm256_mul_ps(m.model[2][r], z), m.modelColumn3[r]);
+        e[r] = _mm256_add_ps(a, b);
+    }
+    __m256 c[4];
+#pragma GCC unroll 4
+    for (int r = 0; r < 4; ++r) {
+        const __m256 a =
+            _mm256_add_ps(_mm256_mul_ps(m.projection[0][r], e[0]), _mm256_mul_ps(m.projection[1][r], e[1]));
+        const __m256 b =
+            _mm256_add_ps(_mm256_mul_ps(m.projection[2][r], e[2]), _mm256_mul_ps(m.projection[3][r], e[3]));
+        c[r] = _mm256_add_ps(a, b);
+    }
+    return {c[0], c[1], c[2], c[3]};
+}
+
+// Lanes outside each plane: where the signed distance, the full four-term
+// sum ((a x + b y) + c z) + d w, is below 0 (a NaN distance is not).
+//
+// Each plane has one non-zero coefficient among a, b, c, and d = 1. The two
+// zero terms contribute 0 * coordinate: a zero for a finite coordinate, which
+// changes at most the sign of a zero sum, and a NaN otherwise. So the
+// distance is compared as (non-zero term + 1 * w) + (0 * one + 0 * other),
+// which has the same sign test, NaN included, and the same products under
+// flush-to-zero. A test compares the outcodes with the four-term sums on
+// non-finite and denormal inputs.
+struct Outside {
+    __m256 plane[6];  // all ones in the lanes outside
+};
+
+SW_INLINE Outside outside(const Matrices& m, const Clip& p) {
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 zx = _mm256_mul_ps(zero, p.x);
+    const __m256 zy = _mm256_mul_ps(zero, p.y);
+    const __m256 zz = _mm256_mul_ps(zero, p.z);
+    const __m256 others[3] = {_mm256_add_ps(zy, zz), _mm256_add_ps(zx, zz), _mm256_add_ps(zx, zy)};
+    const __m256 axis[3] = {p.x, p.y, p.z};
+    const __m256 w = _mm256_mul_ps(m.planeW, p.w);
+    Outside o;
+#pragma GCC unroll 6
+    for (int k = 0; k < 6; ++k) {
+        const __m256 d = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(m.planeAxis[k], axis[k / 2]), w), others[k / 2]);
+        o.plane[k] = _mm256_cmp_ps(d, zero, _CMP_LT_OQ);
+    }
+    return o;
+}
+
+// Positions of corner c of eight consecutive triangles into x, y and z
+// lanes. Each load takes the first four values of a record (the position and
+// the first colour value).
+SW_INLINE __m256 recordPair(const Vertex* first, int c, int low, int high) {
+    return _mm256_set_m128(_mm_loadu_ps(first[3 * high + c].position), _mm_loadu_ps(first[3 * low + c].position));
+}
+
+SW_INLINE void loadPositions(const Vertex* first, int c, __m256& x, __m256& y, __m256& z) {
+    const __m256 a0 = recordPair(first, c, 0, 4);
+    const __m256 a1 = recordPair(first, c, 1, 5);
+    const __m256 a2 = recordPair(first, c, 2, 6);
+    const __m256 a3 = recordPair(first, c, 3, 7);
+    const __m256 t0 = _mm256_unpacklo_ps(a0, a1);  // x0 x1 y0 y1
+    const __m256 t1 = _mm256_unpackhi_ps(a0, a1);  // z0 z1 c0 c1
+    const __m256 t2 = _mm256_unpacklo_ps(a2, a3);  // x2 x3 y2 y3
+    const __m256 t3 = _mm256_unpackhi_ps(a2, a3);  // z2 z3 c2 c3
+    x = _mm256_shuffle_ps(t0, t2, 0x44);
+    y = _mm256_shuffle_ps(t0, t2, 0xEE);
+    z = _mm256_shuffle_ps(t1, t3, 0x44);
+}
+
+// The viewport mapping of drawTriangle's project() in every lane.
+struct Screen {
+    __m256 x, y, z;
+};
+
+SW_INLINE Screen project(const Clip& c, __m256 hw, __m256 hh) {
+    const __m256 ndcX = _mm256_div_ps(c.x, c.w);
+    const __m256 ndcY = _mm256_div_ps(c.y, c.w);
+    const __m256 ndcZ = _mm256_div_ps(c.z, c.w);
+    Screen s;
+    s.x = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(ndcX, hw), hw), ndcX);
+    s.y = _mm256_add_ps(_mm256_sub_ps(hh, _mm256_mul_ps(ndcY, hh)), ndcY);
+    s.z = _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(ndcZ, _mm256_set1_ps(1.0f)), _mm256_set1_ps(0.5f)),
+                        _mm256_set1_ps(0.00001f));
+    return s;
+}
+
+// Eight triangles, lane k being the one whose records start at first + 3k;
+// lanes from `count` on are ignored.
+void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, unsigned count) {
+    // The corners one after the other, the matrices read from memory by the
+    // products themselves: the empty asm hides that the address is the same
+    // every time, so the compiler does not copy all the broadcast values to
+    // the stack first (they do not fit in registers).
+    // Dropped: all three corners outside one common plane. Inside: no corner
+    // outside any plane. Both are gathered as lane masks.
+    Clip clip[3];
+    const __m256 allLanes = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+    __m256 common[6] = {allLanes, allLanes, allLanes, allLanes, allLanes, allLanes};
+    __m256 outMask = _mm256_setzero_ps();
+#pragma GCC unroll 1
+    for (int c = 0; c < 3; ++c) {
+        __m256 x, y, z;
+        loadPositions(first, c, x, y, z);
+        const Matrices* matrices = &m;
+        asm("" : "+r"(matrices));
+        clip[c] = toClipSpace(*matrices, x, y, z);
+        const Outside o = outside(*matrices, clip[c]);
+#pragma GCC unroll 6
+        for (int k = 0; k < 6; ++k) {
+            common[k] = _mm256_and_ps(common[k], o.plane[k]);
+            outMask = _mm256_or_ps(outMask, o.plane[k]);
+        }
+    }
+    __m256 droppedMask = common[0];
+    for (int k = 1; k < 6; ++k) droppedMask = _mm256_or_ps(droppedMask, common[k]);
+    const unsigned dropped = static_cast<unsigned>(_mm256_movemask_ps(droppedMask));
+    const unsigned out = static_cast<unsigned>(_mm256_movemask_ps(outMask));
+    const unsigned lanes = (1u << count) - 1u;
+    const unsigned kept = lanes & ~dropped;
+    if (kept == 0) return;
+    const unsigned inside = kept & ~out;
+    const unsigned crossing = kept & ~inside;
+
+    // Triangles inside the volume go to scan conversion as (V3, V2, V1);
+    // crossing ones to the clipper, each in its place in the order.
+    ScreenTriangles screen;
+    if (inside != 0) {
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) {
+            const Clip& corner = clip[2 - c];
+            const Screen p = project(corner, hw, hh);
+            _mm256_store_ps(screen.x[c], p.x);
+            _mm256_store_ps(screen.y[c], p.y);
+            _mm256_store_ps(screen.z[c], p.z);
+            _mm256_store_ps(screen.w[c], corner.w);
+            for (unsigned k = 0; k < 8; ++k) screen.vertex[c][k] = &first[3 * k + 2 - c];
+        }
+    }
+    alignas(32) float clipped[3][4][8];
+    if (crossing != 0) {
+        for (int c = 0; c < 3; ++c) {
+            _mm256_store_ps(clipped[c][0], clip[c].x);
+            _mm256_store_ps(clipped[c][1], clip[c].y);
+            _mm256_store_ps(clipped[c][2], clip[c].z);
+            _mm256_store_ps(clipped[c][3], clip[c].w);
+        }
+    }
+    unsigned waiting = inside;
+    for (unsigned work = crossing; work != 0; work &= work - 1) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctz(work));
+        const unsigned before = waiting & ((1u << k) - 1u);
+        if (before != 0) fillTrianglesAvx2(screen, before);
+        waiting &= ~before;
+        glm::vec4 c[3];
+        for (int i = 0; i < 3; ++i) c[i] = {clipped[i][0][k], clipped[i][1][k], clipped[i][2][k], clipped[i][3][k]};
+        clipAndEmit(first[3 * k], first[3 * k + 1], first[3 * k + 2], c[0], c[1], c[2], fillTriangleAvx2);
+    }
+    if (waiting != 0) fillTrianglesAvx2(screen, waiting);
+}
+
+}  // namespace
+
+void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[8], const float y[8],
+                         const float z[8], ClipLanes& out) {
+    const Matrices m = broadcast(model, projection);
+    const Clip c = toClipSpace(m, _mm256_loadu_ps(x), _mm256_loadu_ps(y), _mm256_loadu_ps(z));
+    _mm256_storeu_ps(out.x, c.x);
+    _mm256_storeu_ps(out.y, c.y);
+    _mm256_storeu_ps(out.z, c.z);
+    _mm256_storeu_ps(out.w, c.w);
+    const Outside o = outside(m, c);
+    for (int k = 0; k < 8; ++k) {
+        out.outcode[k] = 0;
+        for (int plane = 0; plane < 6; ++plane) {
+            const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(o.plane[plane]));
+            out.outcode[k] |= ((bits >> k) & 1u) << plane;
+        }
+    }
+}
+
+void drawTrianglesAvx2(const Vertex* vertices, size_t count) {
+    const RenderContext& rc = renderContext;
+    const Matrices m = broadcast(rc.modelMatrix, rc.projection);
+    const __m256 hw = _mm256_set1_ps(static_cast<float>(rc.framebufferWidth) * 0.5f);
+    const __m256 hh = _mm256_set1_ps(static_cast<float>(rc.framebufferHeight) * 0.5f);
+    const size_t whole = count / 8 * 8;
+    for (size_t t = 0; t < whole; t += 8) {
+        // Records of later batches are asked for while this one is drawn:
+        // the loads walk them in a strided order that the hardware
+        // prefetchers follow late. A prefetch past the end of the records
+        // touches nothing, so the addresses are formed as plain integers.
+        const uintptr_t batch = reinterpret_cast<uintptr_t>(vertices + 3 * t);
+#pragma GCC unroll 18
+        for (int line = 0; line < 24 * static_cast<int>(sizeof(Vertex)); line += 64) {
+            _mm_prefetch(reinterpret_cast<const char*>(batch + farDistance + line), _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char*>(batch + nearDistance + line), _MM_HINT_T0);
+        }
+        drawBatch(m, hw, hh, vertices + 3 * t, 8);
+    }
+    if (whole < count) {
+        // The last few triangles, copied into a full batch padded with copies
+        // of the last one, which are ignored.
+        Vertex tail[24];
+        const unsigned n = static_cast<unsigned>(count - whole);
+        for (unsigned i = 0; i < 24; ++i) tail[i] = vertices[3 * whole + (i < 3 * n ? i : 3 * n - 3 + i % 3)];
+        drawBatch(m, hw, hh, tail, n);
+    }
+}

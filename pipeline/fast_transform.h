@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <glm/glm.hpp>
+
+#include "pipeline/render_context.h"
+
+// The vertex stage eight vertices at a time (AVX2). Callable only on a
+// processor with AVX2.
+
+// Eight object-space positions carried to clip space as
+// projection * (model * (x, y, z, 1)) with glm's products, and their outcodes
+// against clipPlanes. Lane k of every array belongs to position k.
+struct ClipLanes {
+    float x[8], y[8], z[8], w[8];
+    uint32_t outcode[8];
+};
+void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[8], const float y[8],
+                         const float z[8], ClipLanes& out);
+
+// drawTriangle for each of `count` triangles stored as three consecutive
+// records from `vertices` on, in order, with the current matrices and
+// texture. Triangles reach scan conversion (fillTriangleAvx2) in the same
+// order and with the same corners and screen positions as drawTriangle
+// would hand them over.
+void drawTrianglesAvx2(const Vertex* vertices, size_t count);

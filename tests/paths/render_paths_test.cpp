@@ -1,0 +1,243 @@
+// Every render path the processor supports draws the same frames as the
+// reference path: framebuffer and depth buffer, byte for byte, over the
+// 30-second animation, with and without the depth view.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <SDL_scancode.h>
+
+#include "app/platform.h"
+#include "app/scene.h"
+#include "app/startup.h"
+#include "assets/model.h"
+#include "assets/texture.h"
+#include "pipeline/render_context.h"
+#include "pipeline/render_path.h"
+
+#ifndef FRAMES_PER_SCENE
+#define FRAMES_PER_SCENE 12
+#endif
+
+namespace {
+
+constexpr int32_t frameWidth = 640;
+constexpr int32_t frameHeight = 480;
+constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+constexpr float inf = std::numeric_limits<float>::infinity();
+
+struct Frame {
+    std::vector<uint32_t> pixels;
+    std::vector<uint32_t> depth;
+};
+
+uint8_t keys[SDL_NUM_SCANCODES];
+
+Frame renderFrame(RenderPath path, double t, bool depthView) {
+    EXPECT_TRUE(setRenderPath(path));
+    RenderContext& rc = renderContext;
+    keys[SDL_SCANCODE_V] = depthView ? 1 : 0;
+    rc.keyboardState = keys;
+    rc.depthViewActive = 0;
+    rc.zbuffer.clear();
+    rc.elapsedTime = t;
+    composeScene();
+    const size_t n = static_cast<size_t>(frameWidth) * frameHeight;
+    return {{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
+}
+
+// Names the first differing cell and how many differ, rather than dumping
+// both images.
+::testing::AssertionResult sameCells(const char* what, const std::vector<uint32_t>& want,
+                                     const std::vector<uint32_t>& got) {
+    size_t differing = 0, first = 0;
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (want[i] != got[i] && differing++ == 0) first = i;
+    }
+    if (differing == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << differing << " " << what << " cells differ; first at ("
+                                         << first % frameWidth << ", " << first / frameWidth << "): reference "
+                                         << std::hex << want[first] << ", got " << got[first];
+}
+
+// Renders the installed scene on every path at FRAMES_PER_SCENE times spread
+// over [1, 30] and compares each frame with the reference path's.
+void expectEveryPathDrawsLikeTheReference() {
+    enableFlushToZero();
+    std::vector<RenderPath> paths;
+    for (RenderPath path : allRenderPaths) {
+        if (path == RenderPath::reference) continue;
+        if (renderPathSupported(path)) {
+            paths.push_back(path);
+        } else {
+            std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
+        }
+    }
+    if (paths.empty()) GTEST_SKIP() << "this processor supports no path besides the reference";
+
+    size_t litFrames = 0;
+    for (int i = 0; i < FRAMES_PER_SCENE; ++i) {
+        const double t = 1.0 + 29.0 * i / (FRAMES_PER_SCENE - 1);
+        for (const bool depthView : {false, true}) {
+            const Frame want = renderFrame(RenderPath::reference, t, depthView);
+            for (size_t k = 0; k < want.depth.size(); ++k) {
+                if (want.depth[k] != 0) {
+                    ++litFrames;
+                    break;
+                }
+            }
+            for (RenderPath path : paths) {
+                const Frame got = renderFrame(path, t, depthView);
+                SCOPED_TRACE(::testing::Message() << renderPathName(path) << " at t = " << t
+                                                  << (depthView ? " with the depth view" : ""));
+                EXPECT_TRUE(sameCells("pixel", want.pixels, got.pixels));
+                EXPECT_TRUE(sameCells("depth", want.depth, got.depth));
+            }
+        }
+    }
+    // A scene that draws nothing would prove nothing.
+    EXPECT_EQ(litFrames, static_cast<size_t>(2 * FRAMES_PER_SCENE));
+    setRenderPath(fastestRenderPath());
+}
+
+// Random texels; with `holes`, one in five has alpha 0 and one in five alpha
+// 0x80.
+Texture* makeTexture(int32_t w, int32_t h, uint32_t seed, bool holes) {
+    std::mt19937 random(seed);
+    Texture* tex = new Texture{};
+    tex->width = w;
+    tex->height = h;
+    tex->bytesPerPixel = 4;
+    tex->data = new uint8_t[static_cast<size_t>(w) * h * 4];
+    for (int32_t i = 0; i < w * h; ++i) {
+        const uint32_t bits = random();
+        uint8_t* p = tex->data + 4 * i;
+        p[0] = bits & 0xFF;
+        p[1] = (bits >> 8) & 0xFF;
+        p[2] = (bits >> 16) & 0xFF;
+        const uint32_t kind = (bits >> 24) % 5;
+        p[3] = !holes ? 255 : kind == 0 ? 0 : kind == 1 ? 0x80 : 255;
+    }
+    tex->mipchain[0] = tex->data;
+    tex->mipLevels = 1;
+    return tex;
+}
+
+Vertex corner(float x, float y, float z, float u, float v) {
+    Vertex c{};
+    c.position[0] = x;
+    c.position[1] = y;
+    c.position[2] = z;
+    c.texcoord[0] = u;
+    c.texcoord[1] = v;
+    return c;
+}
+
+// `count` triangles around the model origin, which the eye circles at a
+// distance of about 7: sizes from a hundredth of a pixel to far wider than
+// the view (so some are dropped, many clipped, most drawn), either winding,
+// texture coordinates from -40 to 40. With `awkward`, one coordinate in four
+// is one that the vector texel fetch hands to Texture::sample instead.
+void addTriangles(Mesh& mesh, std::mt19937& random, int count, bool awkward) {
+    const float special[] = {notANumber, inf, -inf, 3.0e9f, -3.0e9f, 1.0e38f, -1.0e-40f, -0.0f, -1.0f, 1.0f, 0.999999f};
+    std::uniform_int_distribution<int> pick(0, sizeof special / sizeof special[0] - 1);
+    std::uniform_real_distribution<float> centre(-12.0f, 12.0f), height(-3.0f, 9.0f), unit(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> logSize(std::log(0.003f), std::log(30.0f)), offset(-30.0f, 30.0f);
+    const auto coordinate = [&](float base, float scale) {
+        return awkward && (random() & 3) == 0 ? special[pick(random)] : base + scale * unit(random);
+    };
+    for (int i = 0; i < count; ++i) {
+        const float cx = centre(random), cy = height(random), cz = centre(random), size = std::exp(logSize(random));
+        const float u0 = offset(random), v0 = offset(random), uvScale = 1.0f + 9.0f * (unit(random) + 1.0f);
+        for (int k = 0; k < 3; ++k) {
+            mesh.vertices.push_back(corner(cx + size * unit(random), cy + size * unit(random),
+                                           cz + size * unit(random), coordinate(u0, uvScale), coordinate(v0, uvScale)));
+        }
+    }
+}
+
+// Installs a model built in memory: the scatter over three textures (one
+// with holes, one whose size is not a power of two, one wide strip), the
+// awkward coordinates, corners at non-finite and denormal positions, a quad
+// drawn twice on the same plane (the first drawn must keep the pixels), tall
+// slivers, and meshes whose sizes leave partial batches and a stray record.
+Model* syntheticModel() {
+    Model* model = new Model{};
+    const char* names[] = {"holes", "odd-size", "strip"};
+    model->textures[names[0]] = makeTexture(64, 64, 1, true);
+    model->textures[names[1]] = makeTexture(48, 20, 2, true);
+    model->textures[names[2]] = makeTexture(256, 4, 3, false);
+    for (const char* name : names) {
+        tinyobj::material_t material = tinyobj::material_t();
+        material.diffuse_texname = name;
+        model->materials.push_back(material);
+    }
+    std::mt19937 random(20240611);
+    Mesh scatterA{{}, 0}, scatterB{{}, 1}, scatterC{{}, 2}, awkward{{}, 0}, odd{{}, -1}, tie{{}, 1}, tieAgain{{}, 2};
+    addTriangles(scatterA, random, 2501, false);
+    addTriangles(scatterB, random, 603, false);
+    addTriangles(scatterC, random, 299, false);
+    addTriangles(awkward, random, 400, true);
+
+    const float strange[] = {notANumber, inf, -inf, 1.0e30f, -1.0e30f, 1.0e-40f, -0.0f};
+    for (float s : strange) {
+        odd.vertices.push_back(corner(s, 1.0f, 0.0f, 0.0f, 0.0f));
+        odd.vertices.push_back(corner(1.0f, s, 1.0f, 1.0f, 0.0f));
+        odd.vertices.push_back(corner(0.0f, 2.0f, 0.5f, 0.5f, 1.0f));
+    }
+    odd.vertices.push_back(corner(0.0f, 0.0f, 0.0f, 0.0f, 0.0f));  // left over after the last triangle
+
+    for (Mesh* mesh : {&tie, &tieAgain}) {
+        const Vertex a = corner(-3, 0, -3, 0, 0), b = corner(3, 0, -3, 4, 0), c = corner(3, 0, 3, 4, 4),
+                     d = corner(-3, 0, 3, 0, 4);
+        for (const Vertex& v : {a, b, c, a, c, d, a, c, b, a, d, c}) mesh->vertices.push_back(v);
+    }
+    // Slivers a few pixels wide and hundreds of rows tall, both windings:
+    // boxes of one group per row, more rows than the pixel loop queues at once.
+    Mesh slivers{{}, 0};
+    for (int i = 0; i < 24; ++i) {
+        const float x = -6.0f + 0.5f * static_cast<float>(i), width = 0.004f * static_cast<float>(1 + i % 12);
+        const float z = i % 3 == 0 ? -2.0f : 2.0f, top = 2.0f + 0.25f * static_cast<float>(i % 5);
+        const Vertex a = corner(x, -3.0f, z, 0, 0), b = corner(x + width, -3.0f, z, 1, 0), c = corner(x, top, z, 0, 9);
+        slivers.vertices.push_back(a);
+        slivers.vertices.push_back(i % 2 == 0 ? b : c);
+        slivers.vertices.push_back(i % 2 == 0 ? c : b);
+    }
+    model->meshes = {scatterA, awkward, odd, tie, tieAgain, scatterB, scatterC, slivers};
+    return model;
+}
+
+// Each test runs in a process of its own (see CMakeLists.txt); what it loads
+// stays reachable from the render context until the process ends.
+std::vector<uint8_t> framebuffer;
+
+}  // namespace
+
+TEST(RenderPaths, syntheticSceneIsTheSameOnEveryPath) {
+    createSurfaces(framebuffer, frameWidth, frameHeight);
+    renderContext.defaultTexture = makeTexture(16, 16, 4, false);
+    renderContext.cubeTexture = makeTexture(24, 24, 5, true);
+    renderContext.sceneModel = syntheticModel();
+    expectEveryPathDrawsLikeTheReference();
+}
+
+TEST(RenderPaths, demoSceneIsTheSameOnEveryPath) {
+    const char* dataDir = std::getenv("SCANWEAVER_DEMO_DATA");
+    if (dataDir == nullptr) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
+    ASSERT_EQ(chdir(dataDir), 0) << dataDir;
+    createSurfaces(framebuffer, frameWidth, frameHeight);
+    loadStartupTextures();
+    Model* model = loadSceneModel(0, 1);
+    ASSERT_NE(model, nullptr);
+    installSceneModel(model);
+    expectEveryPathDrawsLikeTheReference();
+}
