@@ -14,12 +14,12 @@ void playSoundAsync(const char* path) {
     // plays them on its own audio thread. The device stays open for the rest
     // of the process, since nothing waits for the sound to finish.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    SDL_AudioSpec spec;
+    SDL_AudioSpec format;
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV(path, &spec, &samples, &length) == nullptr) return;
-    spec.callback = nullptr;
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+    if (SDL_LoadWAV(path, &format, &samples, &length) == nullptr) return;
+    format.callback = nullptr;
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
     if (device == 0) {
         SDL_FreeWAV(samples);
         return;
