@@ -1,12 +1,14 @@
 // Frames must not touch the heap: every allocation and release made between
-// startCounting() and stopCounting() is counted, through both the global
+// startCounting() and `counting = false` is counted, through both the global
 // operator new/delete and the C allocation functions.
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <new>
 #include <vector>
 
@@ -30,97 +32,66 @@ void __libc_free(void* block);
 namespace {
 
 bool counting = false;
-size_t allocations = 0;
-size_t releases = 0;
+size_t allocations = 0, releases = 0;
 
-void countAllocation() {
+void* counted(void* block) {
     if (counting) ++allocations;
+    return block;
 }
 
-void countRelease(void* block) {
-    if (counting && block != nullptr) ++releases;
-}
-
-void* allocate(size_t size) {
-    countAllocation();
-    void* block = __libc_malloc(size == 0 ? 1 : size);
+void* orThrow(void* block) {
     if (block == nullptr) throw std::bad_alloc();
     return block;
 }
 
-void* allocateAligned(size_t size, std::align_val_t alignment) {
-    countAllocation();
-    void* block = __libc_memalign(static_cast<size_t>(alignment), size == 0 ? 1 : size);
-    if (block == nullptr) throw std::bad_alloc();
-    return block;
-}
+size_t atLeastOne(size_t size) { return size == 0 ? 1 : size; }
 
-void release(void* block) {
-    countRelease(block);
-    __libc_free(block);
+void* alignedBlock(size_t size, std::align_val_t align) {
+    return orThrow(counted(__libc_memalign(static_cast<size_t>(align), atLeastOne(size))));
 }
 
 }  // namespace
 
 extern "C" {
-void* malloc(size_t size) {
-    countAllocation();
-    return __libc_malloc(size);
+void* malloc(size_t size) { return counted(__libc_malloc(size)); }
+void* calloc(size_t count, size_t size) { return counted(__libc_calloc(count, size)); }
+void* realloc(void* block, size_t size) { return counted(__libc_realloc(block, size)); }
+void free(void* block) {
+    if (counting && block != nullptr) ++releases;
+    __libc_free(block);
 }
-void* calloc(size_t count, size_t size) {
-    countAllocation();
-    return __libc_calloc(count, size);
-}
-void* realloc(void* block, size_t size) {
-    countAllocation();
-    return __libc_realloc(block, size);
-}
-void free(void* block) { release(block); }
 }
 
-void* operator new(size_t size) { return allocate(size); }
-void* operator new[](size_t size) { return allocate(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-    countAllocation();
-    return __libc_malloc(size == 0 ? 1 : size);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-    countAllocation();
-    return __libc_malloc(size == 0 ? 1 : size);
-}
-void* operator new(size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
-void* operator new[](size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
-void operator delete(void* block) noexcept { release(block); }
-void operator delete[](void* block) noexcept { release(block); }
-void operator delete(void* block, size_t) noexcept { release(block); }
-void operator delete[](void* block, size_t) noexcept { release(block); }
-void operator delete(void* block, std::align_val_t) noexcept { release(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { release(block); }
-void operator delete(void* block, size_t, std::align_val_t) noexcept { release(block); }
-void operator delete[](void* block, size_t, std::align_val_t) noexcept { release(block); }
+void* operator new(size_t size) { return orThrow(malloc(atLeastOne(size))); }
+void* operator new[](size_t size) { return orThrow(malloc(atLeastOne(size))); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return malloc(atLeastOne(size)); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return malloc(atLeastOne(size)); }
+void* operator new(size_t size, std::align_val_t align) { return alignedBlock(size, align); }
+void* operator new[](size_t size, std::align_val_t align) { return alignedBlock(size, align); }
+void operator delete(void* block) noexcept { free(block); }
+void operator delete[](void* block) noexcept { free(block); }
+void operator delete(void* block, size_t) noexcept { free(block); }
+void operator delete[](void* block, size_t) noexcept { free(block); }
+void operator delete(void* block, std::align_val_t) noexcept { free(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { free(block); }
+void operator delete(void* block, size_t, std::align_val_t) noexcept { free(block); }
+void operator delete[](void* block, size_t, std::align_val_t) noexcept { free(block); }
 
 namespace {
 
 void startCounting() {
-    allocations = 0;
-    releases = 0;
+    allocations = releases = 0;
     counting = true;
 }
-
-void stopCounting() { counting = false; }
 
 std::vector<uint8_t> framebufferStorage;
 const uint8_t noKeys[512] = {};
 
 Texture* makeTexture(int32_t w, int32_t h, bool mipmapped) {
-    Texture* tex = new Texture{};
-    tex->width = w;
-    tex->height = h;
-    tex->bytesPerPixel = 4;
-    tex->data = new uint8_t[static_cast<size_t>(w) * h * 4];
-    for (size_t i = 0; i < static_cast<size_t>(w) * h * 4; ++i) tex->data[i] = static_cast<uint8_t>(i * 37 | 3);
-    tex->mipchain[0] = tex->data;
-    tex->mipLevels = 1;
+    const size_t bytes = static_cast<size_t>(w) * h * 4;
+    uint8_t* data = new uint8_t[bytes];
+    for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 37 | 3);
+    Texture* tex = new Texture{w, h, 4, 1, data, {data}};
     if (mipmapped) generateMipmaps(tex);
     return tex;
 }
@@ -135,9 +106,7 @@ void addTwoSided(Mesh& mesh, const Vertex& a, const Vertex& b, const Vertex& c) 
 // A scene model with one textured material and one mesh without a material.
 Model* makeModel(const std::vector<Mesh>& meshes) {
     Model* model = new Model{};
-    tinyobj::material_t wall;
-    wall.diffuse_texname = "wall";
-    model->materials.push_back(wall);
+    model->materials.emplace_back().diffuse_texname = "wall";
     model->textures["wall"] = makeTexture(64, 64, true);
     model->meshes = meshes;
     return model;
@@ -158,9 +127,8 @@ void renderFrame(double t) {
 }
 
 size_t litPixels() {
-    size_t lit = 0;
-    for (int i = 0; i < 640 * 480; ++i) lit += renderContext.framebufferPixels[i] != 0;
-    return lit;
+    const uint32_t* pixels = renderContext.framebufferPixels;
+    return 640 * 480 - static_cast<size_t>(std::count(pixels, pixels + 640 * 480, 0u));
 }
 
 size_t sinkCalls = 0;
@@ -168,6 +136,24 @@ void countingSink(const Vertex& a, const Vertex& b, const Vertex& c, ScreenPosit
                   ScreenPosition pc) {
     ++sinkCalls;
     fillTriangle(a, b, c, pa, pb, pc);
+}
+
+// On every supported render path, after a warm-up frame: the frames at `times`
+// neither allocate nor release, and draw something.
+void expectFramesLeaveTheHeapAlone(std::initializer_list<double> times) {
+    for (const RenderPath path : allRenderPaths) {
+        if (!setRenderPath(path)) continue;
+        renderFrame(1.5);
+        for (const double t : times) {
+            startCounting();
+            renderFrame(t);
+            counting = false;
+            EXPECT_EQ(allocations, 0u) << renderPathName(path) << ", t = " << t;
+            EXPECT_EQ(releases, 0u) << renderPathName(path) << ", t = " << t;
+            EXPECT_GT(litPixels(), 0u) << renderPathName(path) << ", t = " << t;
+        }
+    }
+    setRenderPath(fastestRenderPath());
 }
 
 }  // namespace
@@ -182,7 +168,7 @@ TEST(FrameAllocations, theCounterSeesEveryKindOfHeapUse) {
     std::vector<double> list(1000);
     list.clear();
     list.shrink_to_fit();
-    stopCounting();
+    counting = false;
     EXPECT_EQ(allocations, 4u);
     EXPECT_EQ(releases, 3u);
 }
@@ -190,8 +176,7 @@ TEST(FrameAllocations, theCounterSeesEveryKindOfHeapUse) {
 TEST(FrameAllocations, noneForTrianglesInsideTheViewVolumeAndTheCube) {
     // Small triangles around the model origin, which sits 7 in front of the
     // eye: well inside the volume at every turn.
-    Mesh textured{{}, 0};
-    Mesh plain{{}, -1};
+    Mesh textured{{}, 0}, plain{{}, -1};
     for (int i = 0; i < 8; ++i) {
         const float x = -1.0f + 0.25f * static_cast<float>(i);
         addTwoSided(textured, corner(x, 0.0f, 0.2f, 0, 0), corner(x + 0.2f, 0.0f, 0.0f, 1, 0),
@@ -200,19 +185,7 @@ TEST(FrameAllocations, noneForTrianglesInsideTheViewVolumeAndTheCube) {
                     corner(x + 0.1f, 1.6f, -0.1f, 0.5f, 1));
     }
     setUpFrames(makeModel({textured, plain}));
-    for (const RenderPath path : allRenderPaths) {
-        if (!setRenderPath(path)) continue;
-        renderFrame(1.5);  // warm-up
-        for (const double t : {1.5, 4.0, 12.0, 29.5}) {
-            startCounting();
-            renderFrame(t);
-            stopCounting();
-            EXPECT_EQ(allocations, 0u) << renderPathName(path) << ", t = " << t;
-            EXPECT_EQ(releases, 0u) << renderPathName(path) << ", t = " << t;
-            EXPECT_GT(litPixels(), 0u) << renderPathName(path) << ", t = " << t;
-        }
-    }
-    setRenderPath(fastestRenderPath());
+    expectFramesLeaveTheHeapAlone({1.5, 4.0, 12.0, 29.5});
 }
 
 TEST(FrameAllocations, noneForTrianglesCrossingTheViewVolume) {
@@ -230,19 +203,7 @@ TEST(FrameAllocations, noneForTrianglesCrossingTheViewVolume) {
     EXPECT_GT(sinkCalls, 16u);
     triangleSink = fillTriangle;
 
-    for (const RenderPath path : allRenderPaths) {
-        if (!setRenderPath(path)) continue;
-        renderFrame(1.5);
-        for (const double t : {1.5, 7.0, 20.0}) {
-            startCounting();
-            renderFrame(t);
-            stopCounting();
-            EXPECT_EQ(allocations, 0u) << renderPathName(path) << ", t = " << t;
-            EXPECT_EQ(releases, 0u) << renderPathName(path) << ", t = " << t;
-            EXPECT_GT(litPixels(), 0u) << renderPathName(path) << ", t = " << t;
-        }
-    }
-    setRenderPath(fastestRenderPath());
+    expectFramesLeaveTheHeapAlone({1.5, 7.0, 20.0});
 }
 
 TEST(FrameAllocations, noneForTheDemoScene) {
@@ -253,15 +214,5 @@ TEST(FrameAllocations, noneForTheDemoScene) {
     loadStartupTextures();
     installSceneModel(loadSceneModel(0, 1));
     ASSERT_NE(renderContext.sceneModel, nullptr);
-    for (const RenderPath path : allRenderPaths) {
-        if (!setRenderPath(path)) continue;
-        renderFrame(1.5);
-        startCounting();
-        renderFrame(10.0);
-        stopCounting();
-        EXPECT_EQ(allocations, 0u) << renderPathName(path);
-        EXPECT_EQ(releases, 0u) << renderPathName(path);
-        EXPECT_GT(litPixels(), 0u) << renderPathName(path);
-    }
-    setRenderPath(fastestRenderPath());
+    expectFramesLeaveTheHeapAlone({10.0});
 }
