@@ -39,18 +39,11 @@ void drawCube() {
     }
 }
 
-namespace {
-
-// The texture a mesh's material names, or null when the mesh keeps the one
-// already bound: no material (-1 or out of range), no texture name, or a name
-// that was never loaded.
 const Texture* meshTexture(const Model& model, const Mesh& mesh) {
     if (mesh.material_id < 0 || static_cast<size_t>(mesh.material_id) >= model.materials.size()) return nullptr;
     const auto entry = model.textures.find(model.materials[mesh.material_id].diffuse_texname);
     return entry == model.textures.end() ? nullptr : entry->second;
 }
-
-}  // namespace
 
 void drawModel() {
     const Model* model = renderContext.sceneModel;

@@ -21,33 +21,10 @@
 
 namespace {
 
-// The set-up repeats fillTriangle's step for step (for eight triangles at
-// once where the integers allow); the pixel loop tests and shades eight
-// pixels at a time. Every float operation of a lane is the one fillTriangle
+// The eight-lane set-up repeats setupTriangle step for step where the
+// integers allow (setupTriangle itself serves the other triangles); the
+// pixel loop tests and shades eight pixels at a time. Every float operation of a lane is the one fillTriangle
 // does for that pixel, in the same order, so results agree to the bit.
-
-constexpr float maxCornerMagnitude = 1048576.0f;
-
-SW_INLINE int32_t snapToGrid(float c) { return static_cast<int32_t>(c * 16.0f + 0.5f); }
-
-SW_INLINE int32_t edgeValue(int32_t px, int32_t py, int32_t xa, int32_t ya, int32_t xb, int32_t yb) {
-    const int64_t value = static_cast<int64_t>(py - ya) * (xb - xa) - static_cast<int64_t>(px - xa) * (yb - ya);
-    return static_cast<int32_t>(value >> 4);
-}
-
-SW_INLINE bool usableCorner(const ScreenPosition& p) {
-    return std::fabs(p.x) <= maxCornerMagnitude && std::fabs(p.y) <= maxCornerMagnitude;
-}
-
-SW_INLINE float min3(float a, float b, float c) {
-    const float m = b < a ? b : a;
-    return c < m ? c : m;
-}
-
-SW_INLINE float max3(float a, float b, float c) {
-    const float m = a < b ? b : a;
-    return m < c ? c : m;
-}
 
 // 1/w, z/w, u/w and v/w: four correctly rounded divisions in one instruction.
 SW_INLINE TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPosition& p) {
@@ -381,58 +358,12 @@ SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
     return _mm256_cmp_ps(_mm256_and_ps(v, magnitude), _mm256_set1_ps(limit), _CMP_LE_OQ);
 }
 
-// fillTriangle's set-up for one triangle; false when it draws nothing.
-SW_INLINE bool setUp(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, const ScreenPosition& p0,
-                     const ScreenPosition& p1, const ScreenPosition& p2, TriangleSetup& setup) {
-    const float s = (p0.y - p1.y) * (p2.x - p0.x) + (p2.y - p0.y) * (p1.x - p0.x);
-    if (!(s >= 0.5f)) return false;
-    if (!usableCorner(p0) || !usableCorner(p1) || !usableCorner(p2)) return false;
-
-    const int32_t X0 = snapToGrid(p0.x), Y0 = snapToGrid(p0.y);
-    const int32_t X1 = snapToGrid(p1.x), Y1 = snapToGrid(p1.y);
-    const int32_t X2 = snapToGrid(p2.x), Y2 = snapToGrid(p2.y);
-
-    const int64_t doubledArea =
-        (static_cast<int64_t>(X1 - X0) * (Y2 - Y0) - static_cast<int64_t>(X2 - X0) * (Y1 - Y0)) >> 4;
-    if (doubledArea <= 0) return false;
-
-    const RenderContext& rc = renderContext;
-    setup.area = static_cast<float>(doubledArea);
-    const int32_t minX = static_cast<int32_t>(min3(p0.x, p1.x, p2.x));
-    const int32_t maxX = static_cast<int32_t>(max3(p0.x, p1.x, p2.x) + 0.5f);
-    const int32_t minY = static_cast<int32_t>(min3(p0.y, p1.y, p2.y));
-    const int32_t maxY = static_cast<int32_t>(max3(p0.y, p1.y, p2.y) + 0.5f);
-    setup.minX = minX > 0 ? minX : 0;
-    setup.maxX = maxX < rc.framebufferWidth - 1 ? maxX : rc.framebufferWidth - 1;
-    setup.minY = minY > 0 ? minY : 0;
-    setup.maxY = maxY < rc.framebufferHeight - 1 ? maxY : rc.framebufferHeight - 1;
-
-    setup.attr0 = perVertex(vertex0, p0);
-    setup.attr1 = perVertex(vertex1, p1);
-    setup.attr2 = perVertex(vertex2, p2);
-    if (!cornerDepthsUsable(setup)) return false;
-
-    const int32_t px = 16 * setup.minX;
-    const int32_t py = 16 * setup.minY;
-    setup.weight0 = edgeValue(px, py, X1, Y1, X2, Y2);
-    setup.weight1 = edgeValue(px, py, X2, Y2, X0, Y0);
-    setup.weight2 = edgeValue(px, py, X0, Y0, X1, Y1);
-
-    setup.stepX01 = Y0 - Y1;
-    setup.stepX12 = Y1 - Y2;
-    setup.stepX20 = Y2 - Y0;
-    setup.stepY01 = X1 - X0;
-    setup.stepY12 = X2 - X1;
-    setup.stepY20 = X0 - X2;
-    return true;
-}
-
 }  // namespace
 
 void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
                       ScreenPosition p1, ScreenPosition p2) {
     TriangleSetup setup;
-    if (setUp(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
+    if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
         scanTriangleAvx2(setup, texelSource(renderContext.currentTexture));
     }
 }
@@ -517,7 +448,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
         TriangleSetup setup;
         if (((nearLanes >> k) & 1u) == 0) {
-            if (setUp(v0, v1, v2, p0, p1, p2, setup)) scanTriangleAvx2(setup, texels);
+            if (setupTriangle(v0, v1, v2, p0, p1, p2, setup)) scanTriangleAvx2(setup, texels);
             continue;
         }
         if (((positive >> k) & 1u) == 0) continue;

@@ -8,10 +8,6 @@
 
 namespace {
 
-// Corners further out than this are not meaningful pixel positions; rejecting
-// them keeps every fixed-point conversion and edge product in range.
-constexpr float maxCornerMagnitude = 1048576.0f;
-
 int32_t snapToGrid(float c) { return static_cast<int32_t>(c * 16.0f + 0.5f); }
 
 // Edge value (PY - Ya) * (Xb - Xa) - (PX - Xa) * (Yb - Ya), floor-divided by 16.
@@ -36,13 +32,13 @@ bool usableCorner(const ScreenPosition& p) {
 
 }  // namespace
 
-void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2,
-                  ScreenPosition p0, ScreenPosition p1, ScreenPosition p2) {
+bool setupTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, const ScreenPosition& p0,
+                   const ScreenPosition& p1, const ScreenPosition& p2, TriangleSetup& setup) {
     // Twice the signed area in square pixels; written so that a non-number
     // fails the test as well.
     const float s = (p0.y - p1.y) * (p2.x - p0.x) + (p2.y - p0.y) * (p1.x - p0.x);
-    if (!(s >= 0.5f)) return;
-    if (!usableCorner(p0) || !usableCorner(p1) || !usableCorner(p2)) return;
+    if (!(s >= 0.5f)) return false;
+    if (!usableCorner(p0) || !usableCorner(p1) || !usableCorner(p2)) return false;
 
     const int32_t X0 = snapToGrid(p0.x), Y0 = snapToGrid(p0.y);
     const int32_t X1 = snapToGrid(p1.x), Y1 = snapToGrid(p1.y);
@@ -50,10 +46,9 @@ void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& ve
 
     const int64_t doubledArea =
         (static_cast<int64_t>(X1 - X0) * (Y2 - Y0) - static_cast<int64_t>(X2 - X0) * (Y1 - Y0)) >> 4;
-    if (doubledArea <= 0) return;
+    if (doubledArea <= 0) return false;
 
     const RenderContext& rc = renderContext;
-    TriangleSetup setup;
     setup.area = static_cast<float>(doubledArea);
     setup.minX = std::max(static_cast<int32_t>(std::min({p0.x, p1.x, p2.x})), 0);
     setup.maxX = std::min(static_cast<int32_t>(std::max({p0.x, p1.x, p2.x}) + 0.5f), rc.framebufferWidth - 1);
@@ -63,7 +58,7 @@ void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& ve
     setup.attr0 = perVertex(vertex0, p0);
     setup.attr1 = perVertex(vertex1, p1);
     setup.attr2 = perVertex(vertex2, p2);
-    if (!cornerDepthsUsable(setup)) return;
+    if (!cornerDepthsUsable(setup)) return false;
 
     const int32_t px = 16 * setup.minX;
     const int32_t py = 16 * setup.minY;
@@ -77,8 +72,13 @@ void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& ve
     setup.stepY01 = X1 - X0;
     setup.stepY12 = X2 - X1;
     setup.stepY20 = X0 - X2;
+    return true;
+}
 
-    scanTriangle(setup);
+void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                  ScreenPosition p1, ScreenPosition p2) {
+    TriangleSetup setup;
+    if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) scanTriangle(setup);
 }
 
 void scanTriangle(TriangleSetup setup) {

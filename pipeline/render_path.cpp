@@ -14,13 +14,6 @@ RenderPath activePath = fastestRenderPath();
 
 bool useReference() { return activePath == RenderPath::reference || triangleSink != fillTriangle; }
 
-// The texture drawModel binds for a mesh, or null to keep the current one.
-const Texture* meshTexture(const Model& model, const Mesh& mesh) {
-    if (mesh.material_id < 0 || static_cast<size_t>(mesh.material_id) >= model.materials.size()) return nullptr;
-    const auto entry = model.textures.find(model.materials[mesh.material_id].diffuse_texname);
-    return entry == model.textures.end() ? nullptr : entry->second;
-}
-
 }  // namespace
 
 const char* renderPathName(RenderPath path) {
