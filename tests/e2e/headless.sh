@@ -26,11 +26,5 @@ done
 
 start_app
 wait_frames 2 600
-kill -INT "$APP_PID"
-n=$(frame_count)
-wait_exit 300
-check_stopped_promptly "$n"
-[ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS after SIGINT, expected 0"
-check_console_output
-check_quiet_stderr
+stop_by_sigint
 note "software renderer run ended by SIGINT after $(frame_count) frames"

@@ -175,6 +175,19 @@ check_quiet_stderr() {
     [ -z "$other" ] || fail "the program wrote to stderr"
 }
 
+# Sends SIGINT, which SDL turns into a quit event, and checks that the run
+# ends at once with status 0 and clean console output.
+stop_by_sigint() {
+    kill -INT "$APP_PID"
+    local n
+    n=$(frame_count)
+    wait_exit 300
+    check_stopped_promptly "$n"
+    [ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS after SIGINT, expected 0"
+    check_console_output
+    check_quiet_stderr
+}
+
 # Saves a screenshot of the whole X screen as PNG file $1.
 screenshot() {
     xwd -root -silent | convert xwd:- "png:$1" || fail "could not take a screenshot"

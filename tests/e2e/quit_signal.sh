@@ -25,12 +25,6 @@ note "scene without sound: $COLOURS colours"
 
 n=$(frame_count)
 wait_frames $((n + 3)) 300
-kill -INT "$APP_PID"
-n=$(frame_count)
-wait_exit 300
-check_stopped_promptly "$n"
-[ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS after SIGINT, expected 0"
-check_console_output
-check_quiet_stderr
+stop_by_sigint
 [ ! -e "$SOUND_FILE" ] || fail "an audio device was opened although there is no sound file"
 note "ended by SIGINT after $(frame_count) frames"
