@@ -9,79 +9,59 @@
 
 namespace scene_files {
 
-const char* const baseObj =
+const char* const baseAttributes =
     "mtllib sponza.mtl\n"
-    "v -1.5 0 0\n"
-    "v 1.5 0 0\n"
-    "v 1.5 2 0\n"
-    "v -1.5 2 0\n"
-    "v 0 0 -1.5\n"
-    "v 0 2 1.5\n"
-    "vt 0 0\n"
-    "vt 2 0\n"
-    "vt 2 2\n"
-    "vt 0 2\n"
-    "vn 0 0 1\n"
+    "v -1.5 0 0\nv 1.5 0 0\nv 1.5 2 0\nv -1.5 2 0\nv 0 0 -1.5\nv 0 2 1.5\n"
+    "vt 0 0\nvt 2 0\nvt 2 2\nvt 0 2\n"
+    "vn 0 0 1\n";
+
+const char* const baseFaces =
     "o panels\n"
     "usemtl wall\n"
-    "f 1/1/1 2/2/1 3/3/1\n"
-    "f 1/1/1 3/3/1 4/4/1\n"
-    "f 3/3/1 2/2/1 1/1/1\n"
-    "f 4/4/1 3/3/1 1/1/1\n"
-    "f 5/1/1 6/3/1 1/2/1\n"
-    "f 1/2/1 6/3/1 5/1/1\n";
+    "f 1/1/1 2/2/1 3/3/1\nf 1/1/1 3/3/1 4/4/1\n"
+    "f 3/3/1 2/2/1 1/1/1\nf 4/4/1 3/3/1 1/1/1\n"
+    "f 5/1/1 6/3/1 1/2/1\nf 1/2/1 6/3/1 5/1/1\n";
 
-const char* const baseMtl =
-    "newmtl wall\n"
-    "Kd 1 1 1\n"
-    "map_Kd textures/wall.png\n";
+const char* const baseMtl = "newmtl wall\nKd 1 1 1\nmap_Kd textures/wall.png\n";
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
     return bytes.str();
 }
 
 namespace {
 
-std::vector<uint8_t> checkerboard(int width, int height) {
-    std::vector<uint8_t> texels(static_cast<size_t>(width) * height * 4);
+std::string checkerboardFile(char format, int width, int height) {
+    std::vector<uint8_t> texels;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            uint8_t* t = &texels[(static_cast<size_t>(y) * width + x) * 4];
             const bool light = ((x / 2) + (y / 2)) % 2 == 0;
-            t[0] = light ? 230 : 40;
-            t[1] = light ? 200 : 90;
-            t[2] = light ? 60 : 160;
-            t[3] = 255;
+            texels.insert(texels.end(),
+                          {uint8_t(light ? 230 : 40), uint8_t(light ? 200 : 90), uint8_t(light ? 60 : 160), 255});
         }
     }
-    return texels;
-}
-
-void appendBytes(void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
+    std::string bytes;
+    auto append = [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
+    };
+    if (format == 'p') {
+        stbi_write_png_to_func(append, &bytes, width, height, 4, texels.data(), width * 4);
+    } else if (format == 'b') {
+        stbi_write_bmp_to_func(append, &bytes, width, height, 4, texels.data());
+    } else {
+        stbi_write_jpg_to_func(append, &bytes, width, height, 4, texels.data(), 90);
+    }
+    return bytes;
 }
 
 }  // namespace
 
-std::string bmpFile(int width, int height) {
-    std::string bytes;
-    stbi_write_bmp_to_func(appendBytes, &bytes, width, height, 4, checkerboard(width, height).data());
-    return bytes;
-}
-
-std::string pngFile(int width, int height) {
-    std::string bytes;
-    stbi_write_png_to_func(appendBytes, &bytes, width, height, 4, checkerboard(width, height).data(), width * 4);
-    return bytes;
-}
+std::string bmpFile(int width, int height) { return checkerboardFile('b', width, height); }
+std::string pngFile(int width, int height) { return checkerboardFile('p', width, height); }
+std::string jpgFile(int width, int height) { return checkerboardFile('j', width, height); }
 
 void writeBaseScene(const std::string& dir) {
     for (const char* sub : {"/models", "/models/qorvelin-sponza", "/models/qorvelin-sponza/textures"}) {
@@ -89,7 +69,7 @@ void writeBaseScene(const std::string& dir) {
     }
     writeFile(dir + "/texture.bmp", bmpFile(8, 8));
     writeFile(dir + "/cool.bmp", bmpFile(16, 16));
-    writeFile(dir + "/" + objPath, baseObj);
+    writeFile(dir + "/" + objPath, std::string(baseAttributes) + baseFaces);
     writeFile(dir + "/" + mtlPath, baseMtl);
     writeFile(dir + "/" + wallPath, pngFile(16, 8));
 }

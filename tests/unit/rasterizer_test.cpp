@@ -11,17 +11,11 @@ namespace {
 
 class RasterizerTest : public RenderTest {
 protected:
-    void TearDown() override {
-        for (Texture* t : textures) freeTexture(t);
-        RenderTest::TearDown();
-    }
-
     // A 1 x 1 texture of one ARGB colour.
     const Texture* solid(uint32_t argb) {
         static uint32_t colour;
         colour = argb << 8 | argb >> 24;  // to 0xRRGGBBAA
-        textures.push_back(makeTexture(1, 1, [](int32_t, int32_t) { return colour; }));
-        return textures.back();
+        return own(makeTexture(1, 1, [](int32_t, int32_t) { return colour; }));
     }
 
     // Draws the screen triangle (x, y) pairs at depth z, w = 1, with u = v = 0.
@@ -29,8 +23,6 @@ protected:
         const Vertex v{};
         fillTriangle(v, v, v, {x0, y0, z, 1.0f}, {x1, y1, z, 1.0f}, {x2, y2, z, 1.0f});
     }
-
-    std::vector<Texture*> textures;
 };
 
 }  // namespace
@@ -130,9 +122,7 @@ TEST_F(RasterizerTest, alphaZeroIsDiscardedAndOtherAlphaIsStoredUnblended) {
 TEST_F(RasterizerTest, textureCoordinatesArePerspectiveCorrect) {
     // A texture a million texels wide that returns its column number, so the
     // interpolated u can be read back to within 1e-6.
-    Texture* ruler = makeTexture(1 << 20, 1, columnTexel);
-    textures.push_back(ruler);
-    renderContext.currentTexture = ruler;
+    renderContext.currentTexture = own(makeTexture(1 << 20, 1, columnTexel));
     Vertex v0{}, v1{}, v2{};
     v1.texcoord[0] = 1.0f;
     fillTriangle(v0, v1, v2, {0, 0, 0.5f, 1}, {4, 0, 0.5f, 3}, {0, 4, 0.5f, 1});

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,41 +26,35 @@ namespace testing_support {
 // A texture built in memory. Level buffers come from new[], as the loader's
 // do, so resize() and freeTexture() can release them.
 inline Texture* makeTexture(int32_t w, int32_t h, uint32_t (*rgba)(int32_t x, int32_t y)) {
-    Texture* tex = new Texture{};
-    tex->width = w;
-    tex->height = h;
-    tex->bytesPerPixel = 4;
-    tex->data = new uint8_t[static_cast<size_t>(w) * h * 4];
+    Texture* tex = new Texture{w, h, 4, 1, new uint8_t[static_cast<size_t>(w) * h * 4], {}};
+    tex->mipchain[0] = tex->data;
     for (int32_t y = 0; y < h; ++y) {
         for (int32_t x = 0; x < w; ++x) {
             const uint32_t c = rgba(x, y);  // 0xRRGGBBAA
-            uint8_t* p = tex->data + (static_cast<size_t>(y) * w + x) * 4;
-            p[0] = c >> 24;
-            p[1] = c >> 16;
-            p[2] = c >> 8;
-            p[3] = c;
+            for (int k = 0; k < 4; ++k) tex->data[(static_cast<size_t>(y) * w + x) * 4 + k] = c >> (24 - 8 * k);
         }
     }
-    tex->mipchain[0] = tex->data;
-    tex->mipLevels = 1;
     return tex;
 }
 
 inline void freeTexture(Texture* tex) {
-    if (tex == nullptr) return;
     for (int32_t level = 1; level < tex->mipLevels; ++level) delete[] tex->mipchain[level];
     delete[] tex->data;
     delete tex;
 }
 
 inline void freeModel(Model* model) {
-    if (model == nullptr) return;
     for (auto& entry : model->textures) freeTexture(entry.second);
     delete model;
 }
 
 // Opaque texel whose red, green and blue bytes hold the column number.
 inline uint32_t columnTexel(int32_t x, int32_t) { return static_cast<uint32_t>(x) << 8 | 0xFFu; }
+
+inline glm::vec3 positionOf(const Vertex& v) { return {v.position[0], v.position[1], v.position[2]}; }
+inline glm::vec3 normalOf(const Vertex& v) { return {v.normal[0], v.normal[1], v.normal[2]}; }
+inline glm::vec2 texcoordOf(const Vertex& v) { return {v.texcoord[0], v.texcoord[1]}; }
+inline glm::ivec4 colorOf(const Vertex& v) { return {v.color[0], v.color[1], v.color[2], v.color[3]}; }
 
 inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
     if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
@@ -96,7 +92,8 @@ protected:
         savedSink = triangleSink;
         pixels.assign(static_cast<size_t>(W) * H, 0u);
         depth.assign(static_cast<size_t>(W) * H, 0u);
-        white = makeTexture(1, 1, [](int32_t, int32_t) { return 0xFFFFFFFFu; });
+        owned.clear();
+        white = own(makeTexture(1, 1, [](int32_t, int32_t) { return 0xFFFFFFFFu; }));
         RenderContext& rc = renderContext;
         rc.framebufferPixels = pixels.data();
         rc.framebufferWidth = W;
@@ -115,8 +112,14 @@ protected:
     void TearDown() override {
         triangleSink = savedSink;
         renderContext = saved;
-        freeTexture(white);
+        for (Texture* t : owned) freeTexture(t);
         emitted().clear();
+    }
+
+    // Keeps `tex` until the test ends.
+    Texture* own(Texture* tex) {
+        owned.push_back(tex);
+        return tex;
     }
 
     static void record() { triangleSink = recordTriangle; }
@@ -134,30 +137,25 @@ protected:
     std::vector<uint32_t> pixels;
     std::vector<uint32_t> depth;
     Texture* white = nullptr;
+    std::vector<Texture*> owned;
 };
 
 // A scratch directory removed with everything in it when the test ends.
-class ScratchDir {
-public:
+struct ScratchDir {
     ScratchDir() {
         char pattern[] = "/tmp/scanweaver-unit-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        path = made ? made : "/tmp";
+        if (mkdtemp(pattern) == nullptr) throw std::runtime_error("no scratch directory");
+        path = pattern;
     }
-    ~ScratchDir() {
-        const std::string command = "rm -rf '" + path + "'";
-        if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << path;
-    }
+    ~ScratchDir() { std::filesystem::remove_all(path); }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     std::string file(const std::string& name) const { return path + "/" + name; }
 
     std::string write(const std::string& name, const std::string& text) const {
-        const std::string full = file(name);
-        std::ofstream(full, std::ios::binary) << text;
-        return full;
+        std::ofstream(file(name), std::ios::binary) << text;
+        return file(name);
     }
 
     std::string path;

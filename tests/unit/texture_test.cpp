@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <tuple>
 
 #include <stb/stb_image_resize.h>
 #include <stb/stb_image_write.h>
@@ -45,14 +46,10 @@ TEST(TextureTest, sampleRepeatsWithPeriodOne) {
     TexturePtr tex = own(makeTexture(4, 4, gridTexel));
     auto column = [&](float u) { return static_cast<int>(tex->sample(u, 0.0f, 0) & 0xFF); };
     auto row = [&](float v) { return static_cast<int>(tex->sample(0.0f, v, 0) >> 16 & 0xFF); };
-    EXPECT_EQ(column(0.0f), 0);
-    EXPECT_EQ(column(1.0f), 0);
-    EXPECT_EQ(column(-0.0f), 0);
-    EXPECT_EQ(column(0.99f), 3);
-    EXPECT_EQ(column(-0.25f), 3);
-    EXPECT_EQ(column(-1.0f), 0);
-    EXPECT_EQ(column(2.5f), 2);
-    EXPECT_EQ(column(-1.1f), 3);
+    for (const auto& c : {std::pair<float, int>{0.0f, 0}, {1.0f, 0}, {-0.0f, 0}, {0.99f, 3}, {-0.25f, 3}, {-1.0f, 0},
+                          {2.5f, 2}, {-1.1f, 3}}) {
+        EXPECT_EQ(column(c.first), c.second) << c.first;
+    }
     EXPECT_EQ(row(1.25f), 1);
     EXPECT_EQ(row(-0.5f), 2);
     EXPECT_EQ(tex->sample(0.5f, 0.75f, 0), 0xFF030002u);
@@ -114,9 +111,7 @@ TEST(TextureTest, resizeMakes64By64AndRebuildsOnlyAnExistingChain) {
     std::vector<uint8_t> expected(64 * 64 * 4);
     ASSERT_TRUE(stbir_resize_uint8(single->data, 16, 8, 0, expected.data(), 64, 64, 0, 4));
     resize(single.get());
-    EXPECT_EQ(single->width, 64);
-    EXPECT_EQ(single->height, 64);
-    EXPECT_EQ(single->mipLevels, 1);
+    EXPECT_EQ(std::make_tuple(single->width, single->height, single->mipLevels), std::make_tuple(64, 64, 1));
     EXPECT_EQ(single->mipchain[0], single->data);
     EXPECT_TRUE(levelEquals(*single, 0, expected));
 
@@ -125,8 +120,7 @@ TEST(TextureTest, resizeMakes64By64AndRebuildsOnlyAnExistingChain) {
     ASSERT_EQ(chained->mipLevels, 9);
     ASSERT_TRUE(stbir_resize_uint8(chained->data, 512, 512, 0, expected.data(), 64, 64, 0, 4));
     resize(chained.get());
-    EXPECT_EQ(chained->width, 64);
-    EXPECT_EQ(chained->mipLevels, 6);
+    EXPECT_EQ(std::make_tuple(chained->width, chained->height, chained->mipLevels), std::make_tuple(64, 64, 6));
     EXPECT_TRUE(levelEquals(*chained, 0, expected));
     EXPECT_TRUE(levelEquals(*chained, 1, halved(expected.data(), 64, 64)));
 }
@@ -140,10 +134,8 @@ TEST(TextureTest, loadsBmpPngAndTgaAsRgba) {
     ASSERT_TRUE(stbi_write_tga(dir.file("rgba.tga").c_str(), 2, 2, 4, rgba));
 
     TexturePtr bmp = own(loadTexture(dir.file("rgb.bmp").c_str()));
-    EXPECT_EQ(bmp->width, 2);
-    EXPECT_EQ(bmp->height, 2);
-    EXPECT_EQ(bmp->bytesPerPixel, 4);
-    EXPECT_EQ(bmp->mipLevels, 1);
+    EXPECT_EQ(std::make_tuple(bmp->width, bmp->height, bmp->bytesPerPixel, bmp->mipLevels),
+              std::make_tuple(2, 2, 4, 1));
     EXPECT_EQ(bmp->mipchain[0], bmp->data);
     EXPECT_EQ(bmp->texel(0, 0, 0), 0xFFFF0000u);  // row 0 is the top row
     EXPECT_EQ(bmp->texel(1, 1, 0), 0xFF0A141Eu);
@@ -155,12 +147,4 @@ TEST(TextureTest, loadsBmpPngAndTgaAsRgba) {
         EXPECT_EQ(tex->texel(0, 1, 0), 0x000000FFu) << name;
         EXPECT_EQ(tex->texel(1, 1, 0), 0x280A141Eu) << name;
     }
-}
-
-TEST(TextureTest, unreadableImageEndsTheProcess) {
-    ScratchDir dir;
-    const std::string text = dir.write("notes.png", "this is not an image\n");
-    EXPECT_EXIT(loadTexture(text.c_str()), testing::ExitedWithCode(1), "Couldn't open image .*notes\\.png!");
-    EXPECT_EXIT(loadTexture(dir.file("missing.bmp").c_str()), testing::ExitedWithCode(1),
-                "Couldn't open image .*missing\\.bmp!");
 }

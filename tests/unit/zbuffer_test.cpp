@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -33,10 +34,8 @@ TEST(ZBufferTest, cellsAreRowMajorAndChecked) {
     EXPECT_EQ(cells, std::vector<uint32_t>(6, 0u));
 
     const char* range = "x >= 0 && x < w && y >= 0 && y < h, file zbuffer";
-    EXPECT_DEATH(z.get(3, 0), range);
+    for (const auto& xy : {std::pair<int, int>{3, 0}, {0, 2}, {-1, 0}}) EXPECT_DEATH(z.get(xy.first, xy.second), range);
     EXPECT_DEATH(z.set(0, -1, 1u), range);
-    EXPECT_DEATH(z.get(0, 2), range);
-    EXPECT_DEATH(z.get(-1, 0), range);
     ZBuffer missing{nullptr, 3, 2};
     EXPECT_DEATH(missing.get(0, 0), "Assertion failed: buffer, file zbuffer");
     ZBuffer empty{cells.data(), 0, 2};
@@ -60,9 +59,7 @@ TEST_F(FramebufferTest, putPixelStoresInsideAndIgnoresOutside) {
     for (const auto& xy : {std::pair<int, int>{640, 0}, {-1, 0}, {0, 480}, {0, -1}, {INT32_MIN, INT32_MAX}}) {
         putPixel(xy.first, xy.second, 0xFFFFFFFFu);
     }
-    int written = 0;
-    for (uint32_t p : pixels) written += p != 0;
-    EXPECT_EQ(written, 2);
+    EXPECT_EQ(std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) { return p != 0; }), 2);
 
     clearFramebuffer();
     EXPECT_EQ(pixels, std::vector<uint32_t>(640 * 480, 0u));
