@@ -8,6 +8,7 @@
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/rasterizer.h"
+#include "pipeline/triangle_setup.h"
 #include "pipeline/zbuffer.h"
 
 // Everything from here on is compiled for AVX2. The headers above are read

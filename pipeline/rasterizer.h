@@ -22,11 +22,6 @@ struct TriangleSetup {
 void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2,
                   ScreenPosition p0, ScreenPosition p1, ScreenPosition p2);
 
-// fillTriangle's per-triangle work: fills `setup` and says whether the
-// triangle has pixels to visit.
-bool setupTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, const ScreenPosition& p0,
-                   const ScreenPosition& p1, const ScreenPosition& p2, TriangleSetup& setup);
-
 // Corners further out than this are not meaningful pixel positions; rejecting
 // them keeps every fixed-point conversion and edge product in range.
 constexpr float maxCornerMagnitude = 1048576.0f;
