@@ -213,6 +213,15 @@ SW_INLINE __m256i rowStart(__m256i lane, int32_t weight, int32_t step) {
     return _mm256_add_epi32(_mm256_set1_epi32(weight), _mm256_mullo_epi32(lane, _mm256_set1_epi32(step)));
 }
 
+// Shades the queued groups in order; false when a covered pixel's depth
+// fails toDepth's checks.
+SW_INLINE bool shadeQueue(const Lanes& l, const TexelSource& texels, const Group* queue, int queued) {
+    for (int i = 0; i < queued; ++i) {
+        if (!shadeGroup(l, texels, queue[i])) return false;
+    }
+    return true;
+}
+
 // Every pixel of the box, eight at a time in one flat walk along the rows.
 // Coverage comes first: each group is written to a queue that grows only by
 // the covered ones, so the walk has no branch on coverage; the queue is then
@@ -245,9 +254,7 @@ SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource
         queued += !_mm256_testz_si256(covered, covered);
         const bool last = x + 8 > s.maxX && y == s.maxY;
         if (queued == queueLength || last) {
-            for (int i = 0; i < queued; ++i) {
-                if (!shadeGroup(l, texels, queue[i])) return false;
-            }
+            if (!shadeQueue(l, texels, queue, queued)) return false;
             if (last) return true;
             queued = 0;
         }
@@ -289,19 +296,14 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Texel
         queued += !_mm256_testz_si256(covered, covered);
         if (y == s.maxY) break;
         if (queued == queueLength) {
-            for (int i = 0; i < queued; ++i) {
-                if (!shadeGroup(l, texels, queue[i])) return false;
-            }
+            if (!shadeQueue(l, texels, queue, queued)) return false;
             queued = 0;
         }
         e0 = _mm256_add_epi32(e0, rowStep0);
         e1 = _mm256_add_epi32(e1, rowStep1);
         e2 = _mm256_add_epi32(e2, rowStep2);
     }
-    for (int i = 0; i < queued; ++i) {
-        if (!shadeGroup(l, texels, queue[i])) return false;
-    }
-    return true;
+    return shadeQueue(l, texels, queue, queued);
 }
 
 // scanTriangle eight pixels at a time: every pixel of the box is still
