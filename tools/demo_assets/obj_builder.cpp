@@ -2,9 +2,32 @@
 
 #include <cmath>
 #include <cstdint>
-#include <stdexcept>
+#include <cstdio>
+#include <cstdlib>
 
 namespace demo_assets {
+
+namespace {
+
+// The scene code called the builder out of order: a fault in the generator
+// itself, so it stops at once with the reason.
+[[noreturn]] void misuse(const std::string& what) {
+    std::fprintf(stderr, "scanweaver-demo-assets: internal error: %s\n", what.c_str());
+    std::abort();
+}
+
+// One "keyword x y z" line.
+void appendTriple(std::string& out, const char* keyword, Vec3 v) {
+    out += keyword;
+    appendNumber(out, v.x);
+    out += ' ';
+    appendNumber(out, v.y);
+    out += ' ';
+    appendNumber(out, v.z);
+    out += '\n';
+}
+
+}  // namespace
 
 void appendNumber(std::string& out, double v) {
     int64_t scaled = int64_t(std::llround(v * 10000.0));
@@ -40,7 +63,7 @@ void ObjBuilder::beginShape(const std::string& name, Keyword keyword, bool smoot
 }
 
 void ObjBuilder::useMaterial(const std::string& name) {
-    if (!inShape_) throw std::logic_error("usemtl outside a shape");
+    if (!inShape_) misuse("usemtl outside a shape");
     if (name == currentMaterial_) return;
     currentMaterial_ = name;
     fBlock_ += "usemtl " + name + "\n";
@@ -65,13 +88,7 @@ void ObjBuilder::endShape() {
 }
 
 int ObjBuilder::position(Vec3 p) {
-    vBlock_ += "v ";
-    appendNumber(vBlock_, p.x);
-    vBlock_ += ' ';
-    appendNumber(vBlock_, p.y);
-    vBlock_ += ' ';
-    appendNumber(vBlock_, p.z);
-    vBlock_ += '\n';
+    appendTriple(vBlock_, "v ", p);
     return int(++positions_);
 }
 
@@ -86,20 +103,14 @@ int ObjBuilder::texcoord(Vec2 t) {
 
 int ObjBuilder::normal(Vec3 n) {
     n = normalize(n);
-    vnBlock_ += "vn ";
-    appendNumber(vnBlock_, n.x);
-    vnBlock_ += ' ';
-    appendNumber(vnBlock_, n.y);
-    vnBlock_ += ' ';
-    appendNumber(vnBlock_, n.z);
-    vnBlock_ += '\n';
+    appendTriple(vnBlock_, "vn ", n);
     return int(++normals_);
 }
 
 void ObjBuilder::face(const Corner* corners, size_t count) {
-    if (!inShape_) throw std::logic_error("face outside a shape");
-    if (currentMaterial_.empty()) throw std::logic_error("face before usemtl in shape " + shapeHeader_);
-    if (count < 3) throw std::logic_error("face with fewer than 3 corners");
+    if (!inShape_) misuse("face outside a shape");
+    if (currentMaterial_.empty()) misuse("face before usemtl in shape " + shapeHeader_);
+    if (count < 3) misuse("face with fewer than 3 corners");
     fBlock_ += 'f';
     for (size_t i = 0; i < count; ++i) {
         const Corner& c = corners[i];
