@@ -7,7 +7,7 @@
 
 #include <SDL.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/scene.h"
 #include "app/startup.h"
 #include "assets/model.h"

@@ -23,5 +23,5 @@ void loadStartupTextures() {
 
 void installSceneModel(Model* model) {
     renderContext.sceneModel = model;
-    shrinkModelTextures();
+    if (model != nullptr) shrinkModelTextures(*model);
 }

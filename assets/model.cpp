@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "assets/smoothing_normals.h"
 #include "assets/texture.h"
-#include "pipeline/check.h"
+#include "base/check.h"
 
 namespace {
 
@@ -266,10 +266,8 @@ Model* loadModel(const std::string& path, int flipV, int buildMipmaps) {
 
 Model* loadSceneModel(int flipV, int buildMipmaps) { return loadModel(sceneModelPath, flipV, buildMipmaps); }
 
-void shrinkModelTextures() {
-    Model* model = renderContext.sceneModel;
-    if (model == nullptr) return;
-    for (auto& entry : model->textures) resize(entry.second);
+void shrinkModelTextures(Model& model) {
+    for (auto& entry : model.textures) resize(entry.second);
 }
 
 std::string directoryOf(const std::string& path) {

@@ -8,7 +8,7 @@
 #include <glm/glm.hpp>
 #include <tiny_obj_loader.h>
 
-#include "pipeline/render_context.h"
+#include "base/vertex.h"
 
 struct Texture;
 
@@ -39,8 +39,8 @@ Model* loadSceneModel(int flipV, int buildMipmaps);
 // loaded; a texture that cannot be found or decoded ends the process.
 Model* loadModel(const std::string& path, int flipV, int buildMipmaps);
 
-// Brings every texture of the scene model down to 64 x 64 texels.
-void shrinkModelTextures();
+// Brings every texture of the model down to 64 x 64 texels.
+void shrinkModelTextures(Model& model);
 
 // The part of a path before its last '/' or '\', or "" when there is none.
 std::string directoryOf(const std::string& path);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "pipeline/check.h"
+#include "base/check.h"
 
 namespace {
 

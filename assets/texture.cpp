@@ -22,9 +22,9 @@
 #pragma GCC diagnostic pop
 #include <stb/stb_image_resize.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "assets/image_checks.h"
-#include "pipeline/check.h"
+#include "base/check.h"
 
 namespace {
 

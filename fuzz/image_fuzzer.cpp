@@ -15,7 +15,7 @@
 
 #include <stb/stb_image.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "assets/image_checks.h"
 #include "assets/texture.h"
 #include "fuzz_support.h"

@@ -15,7 +15,7 @@
 #include "app/scene.h"
 #include "app/startup.h"
 #include "assets/model.h"
-#include "app/platform.h"
+#include "base/platform.h"
 #include "fuzz_support.h"
 #include "pipeline/render_context.h"
 #include "pipeline/render_path.h"

@@ -14,7 +14,7 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "fuzz_support.h"

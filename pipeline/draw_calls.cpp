@@ -3,6 +3,7 @@
 #include "assets/model.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/vertex_processing.h"
+#include "pipeline/render_context.h"
 
 #define CUBE_VERTEX(px, py, pz, nx, ny, nz, u, v) \
     {{px, py, pz}, {1, 1, 1, 1}, {nx, ny, nz}, {u, v}}

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 
-#include "pipeline/render_context.h"
+#include "base/vertex.h"
 
 struct Mesh;
+struct Model;
+struct Texture;
 
 // The built-in cube: four corners per face (+z, +x, -z, -x, -y, +y), each face
 // carrying the whole texture once, and two counter-clockwise triangles per face.

@@ -10,6 +10,7 @@
 #include "pipeline/rasterizer.h"
 #include "pipeline/triangle_setup.h"
 #include "pipeline/zbuffer.h"
+#include "pipeline/render_context.h"
 
 // Everything from here on is compiled for AVX2. The headers above are read
 // before the switch, so their inline functions (the depth-buffer checks,

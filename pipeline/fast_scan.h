@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pipeline/render_context.h"
+#include "base/vertex.h"
 
 // fillTriangle with the pixel loop eight pixels at a time (AVX2). Same
 // arguments, same pixels and depth cells, same checks; callable only on a

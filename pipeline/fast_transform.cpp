@@ -6,6 +6,7 @@
 
 #include "pipeline/fast_scan.h"
 #include "pipeline/vertex_processing.h"
+#include "pipeline/render_context.h"
 
 // Everything from here on is compiled for AVX2; the headers above keep the
 // default target (see fast_scan.cpp).

@@ -5,7 +5,7 @@
 
 #include <glm/glm.hpp>
 
-#include "pipeline/render_context.h"
+#include "base/vertex.h"
 
 // The vertex stage eight vertices at a time (AVX2). Callable only on a
 // processor with AVX2.

@@ -3,6 +3,7 @@
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/triangle_setup.h"
+#include "pipeline/render_context.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "pipeline/render_context.h"
+#include "base/vertex.h"
 
 // Everything the pixel loop needs about one triangle.
 struct TriangleSetup {

@@ -7,6 +7,7 @@
 #include "pipeline/fast_transform.h"
 #include "pipeline/rasterizer.h"
 #include "pipeline/vertex_processing.h"
+#include "pipeline/render_context.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "pipeline/rasterizer.h"
+#include "pipeline/render_context.h"
 
 // The per-triangle work of scan conversion, inlined into both render paths.
 // It is compiled where this header is included, before any processor-specific

@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "pipeline/check.h"
+#include "base/check.h"
 #include "pipeline/rasterizer.h"
+#include "pipeline/render_context.h"
 
 const glm::vec4 clipPlanes[6] = {
     {1.00001f, 0.0f, 0.0f, 1.0f},  {-1.00001f, 0.0f, 0.0f, 1.0f}, {0.0f, 1.00001f, 0.0f, 1.0f},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pipeline/render_context.h"
+#include "base/vertex.h"
 
 // Signed-distance planes of the view volume in clip space, in clipping order:
 // left, right, bottom, top, near, far. A point is inside a plane when

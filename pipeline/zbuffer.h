@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "pipeline/check.h"
+#include "base/check.h"
 
 // One unsigned depth cell per pixel; 0 means empty, larger means nearer.
 struct ZBuffer {

@@ -14,7 +14,7 @@
 
 #include <SDL_scancode.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/scene.h"
 #include "app/startup.h"
 #include "assets/model.h"

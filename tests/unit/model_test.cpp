@@ -174,9 +174,7 @@ TEST(ModelTest, texturesAreFoundNextToTheModelAndLoadedOncePerName) {
         EXPECT_EQ(shared->mipLevels, mipmaps ? 3 : 1);
         EXPECT_EQ(textures.at("sub\\win-a7.png")->mipLevels, 1);  // 4 x 2 has no level of 2 x 2 or more below
 
-        renderContext.sceneModel = l.model.get();
-        shrinkModelTextures();
-        renderContext.sceneModel = nullptr;
+        shrinkModelTextures(*l.model);
         EXPECT_EQ(std::make_tuple(shared->width, shared->height, shared->mipLevels),
                   std::make_tuple(64, 64, mipmaps ? 6 : 1));
         EXPECT_EQ(textures.at("sub\\win-a7.png")->height, 64);

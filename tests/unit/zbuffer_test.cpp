@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "pipeline/check.h"
+#include "base/check.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/zbuffer.h"
 #include "test_support.h"

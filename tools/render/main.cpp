@@ -18,7 +18,7 @@
 #include <SDL_scancode.h>
 #include <stb/stb_image_write.h>
 
-#include "app/platform.h"
+#include "base/platform.h"
 #include "app/scene.h"
 #include "app/startup.h"
 #include "assets/model.h"

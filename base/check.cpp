@@ -1,4 +1,4 @@
-#include "pipeline/check.h"
+#include "base/check.h"
 
 #include <cstdio>
 #include <cstdlib>
