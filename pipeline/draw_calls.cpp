@@ -68,7 +68,7 @@ void showDepthBuffer() {
             const uint32_t d = zbuffer.get(x, y);
             float g = 0.0f;
             if (d != 0) {
-                const float e = static_cast<float>(d) / 16777215.0f;
+                const float e = static_cast<float>(d) / ZBuffer::maxDepth;
                 const float denominator = (f + n) - e * (f - n);
                 const float lin = static_cast<float>(2.0 * n / denominator);
                 g = static_cast<float>((lin * 0.5 + 0.5) * 255.0);

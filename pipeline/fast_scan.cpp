@@ -23,6 +23,10 @@
 
 namespace {
 
+// Covered groups wait in a queue of this many before they are shaded: long
+// enough to keep the walk free of branches, short enough to stay in cache.
+constexpr int groupQueueLength = 32;
+
 // The eight-lane set-up repeats setupTriangle step for step where the
 // integers allow (setupTriangle itself serves the other triangles); the
 // pixel loop tests and shades eight pixels at a time. Every float operation of a lane is the one fillTriangle
@@ -97,9 +101,9 @@ SW_INLINE __m256 wrapNegative(__m256 c) {
 
 // Texture::sample for each lane of `lanes`, one at a time; other lanes are 0.
 __attribute__((noinline)) __m256i sampleLanes(const Texture* texture, __m256 u, __m256 v, __m256i lanes) {
-    alignas(32) float us[8];
-    alignas(32) float vs[8];
-    alignas(32) uint32_t texels[8] = {};
+    alignas(32) float us[laneCount];
+    alignas(32) float vs[laneCount];
+    alignas(32) uint32_t texels[laneCount] = {};
     _mm256_store_ps(us, u);
     _mm256_store_ps(vs, v);
     for (unsigned bits = laneBits(lanes); bits != 0; bits &= bits - 1) {
@@ -135,41 +139,42 @@ SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m
 
 // fastReciprocal in every lane: the estimate from the bits, two Newton steps.
 SW_INLINE __m256 reciprocal(__m256 q) {
-    const __m256i bits = _mm256_sub_epi32(_mm256_set1_epi32(0x7EF312AC), _mm256_castps_si256(q));
+    const __m256i bits = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int32_t>(reciprocalMagic)), _mm256_castps_si256(q));
     const __m256 two = _mm256_set1_ps(2.0f);
     const __m256 r0 = _mm256_castsi256_ps(bits);
     const __m256 r1 = _mm256_mul_ps(r0, _mm256_sub_ps(two, _mm256_mul_ps(q, r0)));
     return _mm256_mul_ps(r1, _mm256_sub_ps(two, _mm256_mul_ps(q, r1)));
 }
 
-// (float)((double)q + 0.000001) in every lane.
+// (float)((double)q + reciprocalNudge) in every lane.
 SW_INLINE __m256 nudge(__m256 q) {
-    const __m256d epsilon = _mm256_set1_pd(0.000001);
+    const __m256d epsilon = _mm256_set1_pd(reciprocalNudge);
     const __m256d low = _mm256_add_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(q)), epsilon);
     const __m256d high = _mm256_add_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(q, 1)), epsilon);
     return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
 }
 
-// b0 * a0 + b1 * a1 + b2 * a2, summed left to right, times 1/area.
-SW_INLINE __m256 interpolate(__m256 b0, __m256 b1, __m256 b2, __m256 a0, __m256 a1, __m256 a2, __m256 inv) {
+// b[0] * a[0] + b[1] * a[1] + b[2] * a[2], summed left to right, times 1/area.
+SW_INLINE __m256 interpolate(const __m256 b[3], const __m256 a[3], __m256 inv) {
     const __m256 sum =
-        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b0, a0), _mm256_mul_ps(b1, a1)), _mm256_mul_ps(b2, a2));
+        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b[0], a[0]), _mm256_mul_ps(b[1], a[1])), _mm256_mul_ps(b[2], a[2]));
     return _mm256_mul_ps(sum, inv);
 }
 
-// A triangle's per-vertex attributes and 1/area in every lane.
+// A triangle's per-corner attributes and 1/area in every lane.
 struct Lanes {
-    __m256 w0, w1, w2;  // 1/w of each corner
-    __m256 z0, z1, z2;  // z/w
-    __m256 u0, u1, u2;  // u/w
-    __m256 v0, v1, v2;  // v/w
-    __m256 inv;         // 1/area
+    __m256 invW[3];
+    __m256 zOverW[3];
+    __m256 uOverW[3];
+    __m256 vOverW[3];
+    __m256 inv;
 };
 
 // Eight consecutive pixels of a row: the first one's position, the edge
 // values of each lane and the lanes inside the triangle.
 struct Group {
-    __m256i e0, e1, e2, covered;
+    __m256i e[3];
+    __m256i covered;
     int32_t x, y;
 };
 
@@ -177,27 +182,25 @@ struct Group {
 // when a covered pixel's depth fails toDepth's checks.
 SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group& g) {
     RenderContext& rc = renderContext;
-    const __m256 b0 = _mm256_cvtepi32_ps(g.e0);
-    const __m256 b1 = _mm256_cvtepi32_ps(g.e1);
-    const __m256 b2 = _mm256_cvtepi32_ps(g.e2);
-    const __m256 zf = interpolate(b0, b1, b2, l.z0, l.z1, l.z2, l.inv);
+    const __m256 b[3] = {_mm256_cvtepi32_ps(g.e[0]), _mm256_cvtepi32_ps(g.e[1]), _mm256_cvtepi32_ps(g.e[2])};
+    const __m256 zf = interpolate(b, l.zOverW, l.inv);
     const __m256 valid = _mm256_and_ps(_mm256_cmp_ps(zf, _mm256_setzero_ps(), _CMP_GE_OQ),
                                        _mm256_cmp_ps(zf, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
     if (!_mm256_testc_si256(_mm256_castps_si256(valid), g.covered)) return false;
 
     // Depth test, unsigned: flipping the sign bits makes it a signed one.
     uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
-    const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(16777215.0f)));
+    const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(ZBuffer::maxDepth)));
     const __m256i cells = _mm256_maskload_epi32(reinterpret_cast<const int*>(depthCells), g.covered);
     const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
     const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
     const __m256i passed = _mm256_and_si256(g.covered, nearer);
     if (_mm256_testz_si256(passed, passed)) return true;
 
-    const __m256 q = interpolate(b0, b1, b2, l.w0, l.w1, l.w2, l.inv);
+    const __m256 q = interpolate(b, l.invW, l.inv);
     const __m256 r = reciprocal(nudge(q));
-    const __m256 u = _mm256_mul_ps(interpolate(b0, b1, b2, l.u0, l.u1, l.u2, l.inv), r);
-    const __m256 v = _mm256_mul_ps(interpolate(b0, b1, b2, l.v0, l.v1, l.v2, l.inv), r);
+    const __m256 u = _mm256_mul_ps(interpolate(b, l.uOverW, l.inv), r);
+    const __m256 v = _mm256_mul_ps(interpolate(b, l.vOverW, l.inv), r);
     const __m256i colour = fetchTexels(texels, u, v, passed);
 
     // Texels of alpha 0 leave both surfaces alone.
@@ -210,101 +213,89 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
 }
 
 // Edge values of the box's first eight pixels: weight + k * step in lane k.
-SW_INLINE __m256i rowStart(__m256i lane, int32_t weight, int32_t step) {
-    return _mm256_add_epi32(_mm256_set1_epi32(weight), _mm256_mullo_epi32(lane, _mm256_set1_epi32(step)));
+// 32-bit products wrap exactly like k wrapping additions.
+SW_INLINE void rowStart(const TriangleSetup& s, __m256i e[3]) {
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    for (int k = 0; k < 3; ++k) {
+        e[k] = _mm256_add_epi32(_mm256_set1_epi32(s.weight[k]), _mm256_mullo_epi32(lane, _mm256_set1_epi32(s.stepX[k])));
+    }
 }
 
-// Shades the queued groups in order; false when a covered pixel's depth
-// fails toDepth's checks.
-SW_INLINE bool shadeQueue(const Lanes& l, const TexelSource& texels, const Group* queue, int queued) {
-    for (int i = 0; i < queued; ++i) {
-        if (!shadeGroup(l, texels, queue[i])) return false;
+// Lanes whose edge values are all non-negative, within `inBox`.
+SW_INLINE __m256i coveredLanes(const __m256i e[3], __m256i inBox) {
+    const __m256i negative = _mm256_srai_epi32(_mm256_or_si256(_mm256_or_si256(e[0], e[1]), e[2]), 31);
+    return _mm256_andnot_si256(negative, inBox);
+}
+
+// The groups a walk finds covered, shaded in walk order a queue at a time,
+// so that the walk itself has no branch on coverage.
+struct GroupQueue {
+    Group group[groupQueueLength];
+    int length = 0;
+};
+
+// Shades the first `count` queued groups in order.
+SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const TexelSource& texels) {
+    for (int i = 0; i < count; ++i) {
+        if (!shadeGroup(l, texels, queue.group[i])) return false;
     }
     return true;
 }
 
-// Every pixel of the box, eight at a time in one flat walk along the rows.
-// Coverage comes first: each group is written to a queue that grows only by
-// the covered ones, so the walk has no branch on coverage; the queue is then
-// shaded in order. Returns false when a covered pixel's depth fails
-// toDepth's checks.
-SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
-    // Lane k starts k steps to the right; 32-bit products wrap exactly like
-    // k wrapping additions.
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i step0 = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX12) * 8u));
-    const __m256i step1 = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX20) * 8u));
-    const __m256i step2 = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX01) * 8u));
-    const __m256i rowStep0 = _mm256_set1_epi32(s.stepY12);
-    const __m256i rowStep1 = _mm256_set1_epi32(s.stepY20);
-    const __m256i rowStep2 = _mm256_set1_epi32(s.stepY01);
-    __m256i row0 = rowStart(lane, s.weight0, s.stepX12);
-    __m256i row1 = rowStart(lane, s.weight1, s.stepX20);
-    __m256i row2 = rowStart(lane, s.weight2, s.stepX01);
-    __m256i e0 = row0, e1 = row1, e2 = row2;
+// Queues a group (it is kept only if a lane is covered) and shades the queue
+// when it is full. False when a covered pixel's depth fails toDepth's checks.
+SW_INLINE bool queueGroup(GroupQueue& queue, const Group& g, const Lanes& l, const TexelSource& texels) {
+    queue.group[queue.length] = g;
+    queue.length += !_mm256_testz_si256(g.covered, g.covered);
+    if (queue.length < groupQueueLength) return true;
+    queue.length = 0;
+    return shadeQueue(queue, groupQueueLength, l, texels);
+}
 
-    constexpr int queueLength = 32;
-    Group queue[queueLength];
-    int queued = 0;
+// Every pixel of the box, eight at a time in one flat walk along the rows.
+// Returns false when a covered pixel's depth fails toDepth's checks.
+SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i step[3], rowStep[3], row[3], e[3];
+    rowStart(s, row);
+    for (int k = 0; k < 3; ++k) {
+        step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
+        rowStep[k] = _mm256_set1_epi32(s.stepY[k]);
+        e[k] = row[k];
+    }
+    GroupQueue queue;
     int32_t x = s.minX, y = s.minY;
     for (;;) {
         const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - x + 1), lane);
-        const __m256i negative = _mm256_srai_epi32(_mm256_or_si256(_mm256_or_si256(e0, e1), e2), 31);
-        const __m256i covered = _mm256_andnot_si256(negative, inBox);
-        queue[queued] = {e0, e1, e2, covered, x, y};
-        queued += !_mm256_testz_si256(covered, covered);
-        const bool last = x + 8 > s.maxX && y == s.maxY;
-        if (queued == queueLength || last) {
-            if (!shadeQueue(l, texels, queue, queued)) return false;
-            if (last) return true;
-            queued = 0;
-        }
-        if (x + 8 <= s.maxX) {
-            x += 8;
-            e0 = _mm256_add_epi32(e0, step0);
-            e1 = _mm256_add_epi32(e1, step1);
-            e2 = _mm256_add_epi32(e2, step2);
-        } else {
+        if (!queueGroup(queue, {{e[0], e[1], e[2]}, coveredLanes(e, inBox), x, y}, l, texels)) return false;
+        if (x + laneCount <= s.maxX) {
+            x += laneCount;
+            for (int k = 0; k < 3; ++k) e[k] = _mm256_add_epi32(e[k], step[k]);
+        } else if (y < s.maxY) {
             ++y;
             x = s.minX;
-            e0 = row0 = _mm256_add_epi32(row0, rowStep0);
-            e1 = row1 = _mm256_add_epi32(row1, rowStep1);
-            e2 = row2 = _mm256_add_epi32(row2, rowStep2);
+            for (int k = 0; k < 3; ++k) e[k] = row[k] = _mm256_add_epi32(row[k], rowStep[k]);
+        } else {
+            return shadeQueue(queue, queue.length, l, texels);
         }
     }
 }
 
 // scanBox for boxes at most eight pixels wide, most boxes of a detailed
 // scene: one group per row, with the same lanes inside the box on every row,
-// so the walk only steps down. Groups are queued and shaded in the same order.
+// so the walk only steps down.
 SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), lane);
-    const __m256i rowStep0 = _mm256_set1_epi32(s.stepY12);
-    const __m256i rowStep1 = _mm256_set1_epi32(s.stepY20);
-    const __m256i rowStep2 = _mm256_set1_epi32(s.stepY01);
-    __m256i e0 = rowStart(lane, s.weight0, s.stepX12);
-    __m256i e1 = rowStart(lane, s.weight1, s.stepX20);
-    __m256i e2 = rowStart(lane, s.weight2, s.stepX01);
-
-    constexpr int queueLength = 32;
-    Group queue[queueLength];
-    int queued = 0;
+    __m256i rowStep[3], e[3];
+    rowStart(s, e);
+    for (int k = 0; k < 3; ++k) rowStep[k] = _mm256_set1_epi32(s.stepY[k]);
+    GroupQueue queue;
     for (int32_t y = s.minY;; ++y) {
-        const __m256i negative = _mm256_srai_epi32(_mm256_or_si256(_mm256_or_si256(e0, e1), e2), 31);
-        const __m256i covered = _mm256_andnot_si256(negative, inBox);
-        queue[queued] = {e0, e1, e2, covered, s.minX, y};
-        queued += !_mm256_testz_si256(covered, covered);
-        if (y == s.maxY) break;
-        if (queued == queueLength) {
-            if (!shadeQueue(l, texels, queue, queued)) return false;
-            queued = 0;
-        }
-        e0 = _mm256_add_epi32(e0, rowStep0);
-        e1 = _mm256_add_epi32(e1, rowStep1);
-        e2 = _mm256_add_epi32(e2, rowStep2);
+        if (!queueGroup(queue, {{e[0], e[1], e[2]}, coveredLanes(e, inBox), s.minX, y}, l, texels)) return false;
+        if (y == s.maxY) return shadeQueue(queue, queue.length, l, texels);
+        for (int k = 0; k < 3; ++k) e[k] = _mm256_add_epi32(e[k], rowStep[k]);
     }
-    return shadeQueue(l, texels, queue, queued);
 }
 
 // scanTriangle eight pixels at a time: every pixel of the box is still
@@ -326,35 +317,34 @@ void scanTriangleAvx2(const TriangleSetup& s, const TexelSource& texels) {
     (void)zbuffer.get(s.maxX, s.maxY);
 
     Lanes l;
-    l.w0 = _mm256_set1_ps(s.attr0.invW);
-    l.w1 = _mm256_set1_ps(s.attr1.invW);
-    l.w2 = _mm256_set1_ps(s.attr2.invW);
-    l.z0 = _mm256_set1_ps(s.attr0.zOverW);
-    l.z1 = _mm256_set1_ps(s.attr1.zOverW);
-    l.z2 = _mm256_set1_ps(s.attr2.zOverW);
-    l.u0 = _mm256_set1_ps(s.attr0.uOverW);
-    l.u1 = _mm256_set1_ps(s.attr1.uOverW);
-    l.u2 = _mm256_set1_ps(s.attr2.uOverW);
-    l.v0 = _mm256_set1_ps(s.attr0.vOverW);
-    l.v1 = _mm256_set1_ps(s.attr1.vOverW);
-    l.v2 = _mm256_set1_ps(s.attr2.vOverW);
+    for (int c = 0; c < 3; ++c) {
+        l.invW[c] = _mm256_set1_ps(s.attr[c].invW);
+        l.zOverW[c] = _mm256_set1_ps(s.attr[c].zOverW);
+        l.uOverW[c] = _mm256_set1_ps(s.attr[c].uOverW);
+        l.vOverW[c] = _mm256_set1_ps(s.attr[c].vOverW);
+    }
     l.inv = _mm256_set1_ps(1.0f / s.area);
     // A depth outside [0, 1) ends the process in toDepth: scanTriangle goes
     // over the pixels again in its own order and stops at the first such one
     // with its message. What was drawn on the way is lost with the process.
-    const bool drawn = s.maxX - s.minX < 8 ? scanNarrowBox(s, l, texels) : scanBox(s, l, texels);
+    const bool drawn = s.maxX - s.minX < laneCount ? scanNarrowBox(s, l, texels) : scanBox(s, l, texels);
     if (!drawn) scanTriangle(s);
 }
 
-// (a - b) * (c - d) - (e - f) * (g - h), floor-divided by 16, in 32-bit
-// lanes: exact while the operands are snapped coordinates of corners within
-// 1000 pixels of the origin (or of a box corner), since every product then
-// stays below 2^30.
-SW_INLINE __m256i crossOver16(__m256i a, __m256i b, __m256i c, __m256i d, __m256i e, __m256i f, __m256i g,
+// Corners at most this far from the origin, in pixels, keep the integer
+// set-up exact in 32-bit lanes: snapped coordinates, and box corners, then lie
+// within subPixelScale * limit of 0, every difference within twice that, and
+// the difference of two products of differences, 8 * (subPixelScale * limit)^2,
+// below 2^31.
+constexpr float exactSetupLimit = static_cast<float>((1 << (14 - subPixelBits)) - 1);
+
+// (a - b) * (c - d) - (e - f) * (g - h), floor-divided by the grid scale, in
+// 32-bit lanes: exact for corners within exactSetupLimit.
+SW_INLINE __m256i crossOverGrid(__m256i a, __m256i b, __m256i c, __m256i d, __m256i e, __m256i f, __m256i g,
                               __m256i h) {
     const __m256i first = _mm256_mullo_epi32(_mm256_sub_epi32(a, b), _mm256_sub_epi32(c, d));
     const __m256i second = _mm256_mullo_epi32(_mm256_sub_epi32(e, f), _mm256_sub_epi32(g, h));
-    return _mm256_srai_epi32(_mm256_sub_epi32(first, second), 4);
+    return _mm256_srai_epi32(_mm256_sub_epi32(first, second), subPixelBits);
 }
 
 SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
@@ -384,24 +374,24 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const __m256 s = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(y[0], y[1]), _mm256_sub_ps(x[2], x[0])),
                                    _mm256_mul_ps(_mm256_sub_ps(y[2], y[0]), _mm256_sub_ps(x[1], x[0])));
     __m256 accepted = _mm256_cmp_ps(s, _mm256_set1_ps(0.5f), _CMP_GE_OQ);
-    // Corners within 1000 pixels (every triangle inside the view volume)
-    // keep the integer set-up within 32 bits; others are set up one by one
-    // with 64-bit products.
+    // Corners within exactSetupLimit (every triangle inside the view volume)
+    // are set up here in 32-bit lanes; others one by one with 64-bit products.
     __m256 near = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
     for (int c = 0; c < 3; ++c) {
         accepted = _mm256_and_ps(accepted, _mm256_and_ps(withinMagnitude(x[c], maxCornerMagnitude),
                                                          withinMagnitude(y[c], maxCornerMagnitude)));
-        near = _mm256_and_ps(near, _mm256_and_ps(withinMagnitude(x[c], 1000.0f), withinMagnitude(y[c], 1000.0f)));
+        near = _mm256_and_ps(near, _mm256_and_ps(withinMagnitude(x[c], exactSetupLimit), withinMagnitude(y[c], exactSetupLimit)));
     }
     const unsigned acceptedLanes = lanes & static_cast<unsigned>(_mm256_movemask_ps(accepted));
     if (acceptedLanes == 0) return;
 
+    const __m256 scale = _mm256_set1_ps(static_cast<float>(subPixelScale));
     __m256i X[3], Y[3];
     for (int c = 0; c < 3; ++c) {
-        X[c] = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(x[c], _mm256_set1_ps(16.0f)), _mm256_set1_ps(0.5f)));
-        Y[c] = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(y[c], _mm256_set1_ps(16.0f)), _mm256_set1_ps(0.5f)));
+        X[c] = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(x[c], scale), _mm256_set1_ps(0.5f)));
+        Y[c] = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(y[c], scale), _mm256_set1_ps(0.5f)));
     }
-    const __m256i doubledArea = crossOver16(X[1], X[0], Y[2], Y[0], X[2], X[0], Y[1], Y[0]);
+    const __m256i doubledArea = crossOverGrid(X[1], X[0], Y[2], Y[0], X[2], X[0], Y[1], Y[0]);
     const unsigned nearLanes = static_cast<unsigned>(_mm256_movemask_ps(near));
     const unsigned positive = laneBits(_mm256_cmpgt_epi32(doubledArea, _mm256_setzero_si256())) & nearLanes;
 
@@ -418,25 +408,25 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const __m256i maxY =
         _mm256_min_epi32(_mm256_cvttps_epi32(_mm256_add_ps(_mm256_max_ps(_mm256_max_ps(y[0], y[1]), y[2]), half)),
                          _mm256_set1_epi32(rc.framebufferHeight - 1));
-    const __m256i px = _mm256_slli_epi32(minX, 4);
-    const __m256i py = _mm256_slli_epi32(minY, 4);
+    const __m256i px = _mm256_slli_epi32(minX, subPixelBits);
+    const __m256i py = _mm256_slli_epi32(minY, subPixelBits);
 
     struct Lanes32 {
-        alignas(32) int32_t v[8];
+        alignas(32) int32_t v[laneCount];
     };
     Lanes32 box[4], weight[3], stepX[3], stepY[3];
-    alignas(32) float area[8];
+    alignas(32) float area[laneCount];
     _mm256_store_si256(reinterpret_cast<__m256i*>(box[0].v), minX);
     _mm256_store_si256(reinterpret_cast<__m256i*>(box[1].v), minY);
     _mm256_store_si256(reinterpret_cast<__m256i*>(box[2].v), maxX);
     _mm256_store_si256(reinterpret_cast<__m256i*>(box[3].v), maxY);
     _mm256_store_ps(area, _mm256_cvtepi32_ps(doubledArea));
-    // Edge values at the box corner and their steps; edge k runs from corner
-    // k + 1 to corner k + 2.
+    // Edge values at the box corner and their steps, indexed as in
+    // TriangleSetup.
     for (int k = 0; k < 3; ++k) {
         const int a = (k + 1) % 3, b = (k + 2) % 3;
         _mm256_store_si256(reinterpret_cast<__m256i*>(weight[k].v),
-                           crossOver16(py, Y[a], X[b], X[a], px, X[a], Y[b], Y[a]));
+                           crossOverGrid(py, Y[a], X[b], X[a], px, X[a], Y[b], Y[a]));
         _mm256_store_si256(reinterpret_cast<__m256i*>(stepX[k].v), _mm256_sub_epi32(Y[a], Y[b]));
         _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
     }
@@ -461,19 +451,15 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         setup.minY = box[1].v[k];
         setup.maxX = box[2].v[k];
         setup.maxY = box[3].v[k];
-        setup.attr0 = perVertex(v0, p0);
-        setup.attr1 = perVertex(v1, p1);
-        setup.attr2 = perVertex(v2, p2);
+        setup.attr[0] = perVertex(v0, p0);
+        setup.attr[1] = perVertex(v1, p1);
+        setup.attr[2] = perVertex(v2, p2);
         if (!cornerDepthsUsable(setup)) continue;
-        setup.weight0 = weight[0].v[k];
-        setup.weight1 = weight[1].v[k];
-        setup.weight2 = weight[2].v[k];
-        setup.stepX12 = stepX[0].v[k];
-        setup.stepX20 = stepX[1].v[k];
-        setup.stepX01 = stepX[2].v[k];
-        setup.stepY12 = stepY[0].v[k];
-        setup.stepY20 = stepY[1].v[k];
-        setup.stepY01 = stepY[2].v[k];
+        for (int e = 0; e < 3; ++e) {
+            setup.weight[e] = weight[e].v[k];
+            setup.stepX[e] = stepX[e].v[k];
+            setup.stepY[e] = stepY[e].v[k];
+        }
         scanTriangleAvx2(setup, texels);
     }
 }

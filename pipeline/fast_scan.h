@@ -8,15 +8,19 @@
 void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
                       ScreenPosition p1, ScreenPosition p2);
 
+// Lanes of the AVX2 registers in 32-bit values: pixels per group, triangles
+// per batch.
+constexpr int laneCount = 8;
+
 // Up to eight triangles as drawTriangle hands them to scan conversion, one
 // per lane: corner c of lane k is the record *vertex[c][k] at the screen
 // position (x[c][k], y[c][k], z[c][k], w[c][k]).
 struct ScreenTriangles {
-    alignas(32) float x[3][8];
-    alignas(32) float y[3][8];
-    alignas(32) float z[3][8];
-    alignas(32) float w[3][8];
-    const Vertex* vertex[3][8];
+    alignas(32) float x[3][laneCount];
+    alignas(32) float y[3][laneCount];
+    alignas(32) float z[3][laneCount];
+    alignas(32) float w[3][laneCount];
+    const Vertex* vertex[3][laneCount];
 };
 
 // fillTriangleAvx2 for each lane of `lanes`, lowest lane first, with the

@@ -22,8 +22,9 @@ namespace {
 // bytes: far ahead into the second-level cache, then from there into the
 // first shortly before use, so that each first-level miss is short and few
 // are outstanding at a time.
-constexpr int farDistance = 16 * 24 * static_cast<int>(sizeof(Vertex));
-constexpr int nearDistance = 2 * 24 * static_cast<int>(sizeof(Vertex));
+constexpr int batchBytes = 3 * laneCount * static_cast<int>(sizeof(Vertex));
+constexpr int farDistance = 16 * batchBytes;
+constexpr int nearDistance = 2 * batchBytes;
 
 // The matrices with every element broadcast to eight lanes. glm's
 // mat4 * vec4 sums the column products pairwise, ((c0 x + c1 y) + (c2 z + c3 w)),
@@ -143,7 +144,7 @@ SW_INLINE Screen project(const Clip& c, __m256 hw, __m256 hh) {
     s.x = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(ndcX, hw), hw), ndcX);
     s.y = _mm256_add_ps(_mm256_sub_ps(hh, _mm256_mul_ps(ndcY, hh)), ndcY);
     s.z = _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(ndcZ, _mm256_set1_ps(1.0f)), _mm256_set1_ps(0.5f)),
-                        _mm256_set1_ps(0.00001f));
+                        _mm256_set1_ps(depthBias));
     return s;
 }
 
@@ -196,10 +197,10 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, uns
             _mm256_store_ps(screen.y[c], p.y);
             _mm256_store_ps(screen.z[c], p.z);
             _mm256_store_ps(screen.w[c], corner.w);
-            for (unsigned k = 0; k < 8; ++k) screen.vertex[c][k] = &first[3 * k + 2 - c];
+            for (unsigned k = 0; k < laneCount; ++k) screen.vertex[c][k] = &first[3 * k + 2 - c];
         }
     }
-    alignas(32) float clipped[3][4][8];
+    alignas(32) float clipped[3][4][laneCount];
     if (crossing != 0) {
         for (int c = 0; c < 3; ++c) {
             _mm256_store_ps(clipped[c][0], clip[c].x);
@@ -223,8 +224,8 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, uns
 
 }  // namespace
 
-void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[8], const float y[8],
-                         const float z[8], ClipLanes& out) {
+void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[laneCount],
+                         const float y[laneCount], const float z[laneCount], ClipLanes& out) {
     const Matrices m = broadcast(model, projection);
     const Clip c = toClipSpace(m, _mm256_loadu_ps(x), _mm256_loadu_ps(y), _mm256_loadu_ps(z));
     _mm256_storeu_ps(out.x, c.x);
@@ -232,7 +233,7 @@ void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, co
     _mm256_storeu_ps(out.z, c.z);
     _mm256_storeu_ps(out.w, c.w);
     const Outside o = outside(m, c);
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < laneCount; ++k) {
         out.outcode[k] = 0;
         for (int plane = 0; plane < 6; ++plane) {
             const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(o.plane[plane]));
@@ -246,26 +247,26 @@ void drawTrianglesAvx2(const Vertex* vertices, size_t count) {
     const Matrices m = broadcast(rc.modelMatrix, rc.projection);
     const __m256 hw = _mm256_set1_ps(static_cast<float>(rc.framebufferWidth) * 0.5f);
     const __m256 hh = _mm256_set1_ps(static_cast<float>(rc.framebufferHeight) * 0.5f);
-    const size_t whole = count / 8 * 8;
-    for (size_t t = 0; t < whole; t += 8) {
+    const size_t whole = count / laneCount * laneCount;
+    for (size_t t = 0; t < whole; t += laneCount) {
         // Records of later batches are asked for while this one is drawn:
         // the loads walk them in a strided order that the hardware
         // prefetchers follow late. A prefetch past the end of the records
         // touches nothing, so the addresses are formed as plain integers.
         const uintptr_t batch = reinterpret_cast<uintptr_t>(vertices + 3 * t);
 #pragma GCC unroll 18
-        for (int line = 0; line < 24 * static_cast<int>(sizeof(Vertex)); line += 64) {
+        for (int line = 0; line < batchBytes; line += 64) {
             _mm_prefetch(reinterpret_cast<const char*>(batch + farDistance + line), _MM_HINT_T1);
             _mm_prefetch(reinterpret_cast<const char*>(batch + nearDistance + line), _MM_HINT_T0);
         }
-        drawBatch(m, hw, hh, vertices + 3 * t, 8);
+        drawBatch(m, hw, hh, vertices + 3 * t, laneCount);
     }
     if (whole < count) {
         // The last few triangles, copied into a full batch padded with copies
         // of the last one, which are ignored.
-        Vertex tail[24];
+        Vertex tail[3 * laneCount];
         const unsigned n = static_cast<unsigned>(count - whole);
-        for (unsigned i = 0; i < 24; ++i) tail[i] = vertices[3 * whole + (i < 3 * n ? i : 3 * n - 3 + i % 3)];
+        for (unsigned i = 0; i < 3 * laneCount; ++i) tail[i] = vertices[3 * whole + (i < 3 * n ? i : 3 * n - 3 + i % 3)];
         drawBatch(m, hw, hh, tail, n);
     }
 }

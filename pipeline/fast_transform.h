@@ -6,6 +6,7 @@
 #include <glm/glm.hpp>
 
 #include "base/vertex.h"
+#include "pipeline/fast_scan.h"
 
 // The vertex stage eight vertices at a time (AVX2). Callable only on a
 // processor with AVX2.
@@ -14,11 +15,11 @@
 // projection * (model * (x, y, z, 1)) with glm's products, and their outcodes
 // against clipPlanes. Lane k of every array belongs to position k.
 struct ClipLanes {
-    float x[8], y[8], z[8], w[8];
-    uint32_t outcode[8];
+    float x[laneCount], y[laneCount], z[laneCount], w[laneCount];
+    uint32_t outcode[laneCount];
 };
-void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[8], const float y[8],
-                         const float z[8], ClipLanes& out);
+void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[laneCount],
+                         const float y[laneCount], const float z[laneCount], ClipLanes& out);
 
 // drawTriangle for each of `count` triangles stored as three consecutive
 // records from `vertices` on, in order, with the current matrices and

@@ -23,24 +23,22 @@ void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& ve
 
 void scanTriangle(TriangleSetup setup) {
     RenderContext& rc = renderContext;
-    const TriangleSetup::Attributes& a0 = setup.attr0;
-    const TriangleSetup::Attributes& a1 = setup.attr1;
-    const TriangleSetup::Attributes& a2 = setup.attr2;
+    const TriangleSetup::Attributes* a = setup.attr;
 
-    int32_t row0 = setup.weight0, row1 = setup.weight1, row2 = setup.weight2;
+    int32_t row[3] = {setup.weight[0], setup.weight[1], setup.weight[2]};
     for (int32_t y = setup.minY; y <= setup.maxY; ++y) {
-        int32_t e0 = row0, e1 = row1, e2 = row2;
+        int32_t e[3] = {row[0], row[1], row[2]};
         for (int32_t x = setup.minX; x <= setup.maxX; ++x) {
-            if (e0 >= 0 && e1 >= 0 && e2 >= 0) {
-                const float b0 = static_cast<float>(e0);
-                const float b1 = static_cast<float>(e1);
-                const float b2 = static_cast<float>(e2);
+            if (e[0] >= 0 && e[1] >= 0 && e[2] >= 0) {
+                const float b0 = static_cast<float>(e[0]);
+                const float b1 = static_cast<float>(e[1]);
+                const float b2 = static_cast<float>(e[2]);
                 const float inv = 1.0f / setup.area;
-                const float q = (b0 * a0.invW + b1 * a1.invW + b2 * a2.invW) * inv;
-                const float zf = (b0 * a0.zOverW + b1 * a1.zOverW + b2 * a2.zOverW) * inv;
-                const float r = fastReciprocal(static_cast<float>(static_cast<double>(q) + 0.000001));
-                const float u = (b0 * a0.uOverW + b1 * a1.uOverW + b2 * a2.uOverW) * inv * r;
-                const float v = (b0 * a0.vOverW + b1 * a1.vOverW + b2 * a2.vOverW) * inv * r;
+                const float q = (b0 * a[0].invW + b1 * a[1].invW + b2 * a[2].invW) * inv;
+                const float zf = (b0 * a[0].zOverW + b1 * a[1].zOverW + b2 * a[2].zOverW) * inv;
+                const float r = fastReciprocal(static_cast<float>(static_cast<double>(q) + reciprocalNudge));
+                const float u = (b0 * a[0].uOverW + b1 * a[1].uOverW + b2 * a[2].uOverW) * inv * r;
+                const float v = (b0 * a[0].vOverW + b1 * a[1].vOverW + b2 * a[2].vOverW) * inv * r;
                 const uint32_t depth = ZBuffer::toDepth(zf);
                 if (rc.zbuffer.get(x, y) < depth) {
                     const uint32_t colour = rc.currentTexture->sample(u, v, 0);
@@ -50,12 +48,8 @@ void scanTriangle(TriangleSetup setup) {
                     }
                 }
             }
-            e0 = advance(e0, setup.stepX12);
-            e1 = advance(e1, setup.stepX20);
-            e2 = advance(e2, setup.stepX01);
+            for (int k = 0; k < 3; ++k) e[k] = advance(e[k], setup.stepX[k]);
         }
-        row0 = advance(row0, setup.stepY12);
-        row1 = advance(row1, setup.stepY20);
-        row2 = advance(row2, setup.stepY01);
+        for (int k = 0; k < 3; ++k) row[k] = advance(row[k], setup.stepY[k]);
     }
 }

@@ -4,16 +4,25 @@
 
 #include "base/vertex.h"
 
+// Corners snap to a grid of 1/subPixelScale pixel. Edge values are products
+// of two grid distances brought back to grid units by one shift.
+constexpr int subPixelBits = 4;
+constexpr int32_t subPixelScale = 1 << subPixelBits;
+
 // Everything the pixel loop needs about one triangle.
+// Index k of weight, stepX and stepY belongs to the edge opposite corner k
+// (from corner k + 1 to corner k + 2): weight[k] is corner k's barycentric
+// weight at the box's top-left pixel, in grid units, and changes by stepX[k]
+// for each pixel to the right and by stepY[k] for each row down.
 struct TriangleSetup {
     int32_t minX, minY, maxX, maxY;
     float area;
-    int32_t stepX01, stepX12, stepX20;
-    int32_t stepY01, stepY12, stepY20;
-    int32_t weight0, weight1, weight2;
+    int32_t weight[3];
+    int32_t stepX[3];
+    int32_t stepY[3];
     struct Attributes {
         float invW, zOverW, uOverW, vOverW;
-    } attr0, attr1, attr2;
+    } attr[3];
 };
 
 // Scan-converts one screen-space triangle into the framebuffer and depth
@@ -36,15 +45,25 @@ void scanTriangle(TriangleSetup setup);
 // lost, and its triangle is not drawn.
 inline bool cornerDepthsUsable(const TriangleSetup& setup) {
     const float maxCornerDepth = 0.9999f;
-    return setup.attr0.zOverW >= 0.0f && setup.attr0.zOverW <= maxCornerDepth && setup.attr1.zOverW >= 0.0f &&
-           setup.attr1.zOverW <= maxCornerDepth && setup.attr2.zOverW >= 0.0f && setup.attr2.zOverW <= maxCornerDepth;
+    for (const TriangleSetup::Attributes& a : setup.attr) {
+        if (!(a.zOverW >= 0.0f && a.zOverW <= maxCornerDepth)) return false;
+    }
+    return true;
 }
+
+// The first estimate of 1/q is this constant minus q's bits, which roughly
+// negates the exponent; both render paths must start from the same estimate.
+constexpr uint32_t reciprocalMagic = 0x7EF312ACu;
+
+// Added in double precision to the interpolated 1/w before its reciprocal is
+// taken, so the estimate never starts from zero.
+constexpr double reciprocalNudge = 0.000001;
 
 // Approximate 1/q: a bit-trick estimate refined by two Newton-Raphson steps.
 inline float fastReciprocal(float q) {
     uint32_t i;
     __builtin_memcpy(&i, &q, sizeof i);
-    i = 0x7EF312ACu - i;
+    i = reciprocalMagic - i;
     float r0;
     __builtin_memcpy(&r0, &i, sizeof r0);
     const float r1 = r0 * (2.0f - q * r0);

@@ -13,12 +13,13 @@
 
 namespace triangle_setup {
 
-inline int32_t snapToGrid(float c) { return static_cast<int32_t>(c * 16.0f + 0.5f); }
+inline int32_t snapToGrid(float c) { return static_cast<int32_t>(c * static_cast<float>(subPixelScale) + 0.5f); }
 
-// Edge value (PY - Ya) * (Xb - Xa) - (PX - Xa) * (Yb - Ya), floor-divided by 16.
+// Edge value (PY - Ya) * (Xb - Xa) - (PX - Xa) * (Yb - Ya), floor-divided by
+// the grid scale.
 inline int32_t edgeValue(int32_t px, int32_t py, int32_t xa, int32_t ya, int32_t xb, int32_t yb) {
     const int64_t value = static_cast<int64_t>(py - ya) * (xb - xa) - static_cast<int64_t>(px - xa) * (yb - ya);
-    return static_cast<int32_t>(value >> 4);
+    return static_cast<int32_t>(value >> subPixelBits);
 }
 
 inline TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPosition& p) {
@@ -41,12 +42,16 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
     if (!(s >= 0.5f)) return false;
     if (!usableCorner(p0) || !usableCorner(p1) || !usableCorner(p2)) return false;
 
-    const int32_t X0 = snapToGrid(p0.x), Y0 = snapToGrid(p0.y);
-    const int32_t X1 = snapToGrid(p1.x), Y1 = snapToGrid(p1.y);
-    const int32_t X2 = snapToGrid(p2.x), Y2 = snapToGrid(p2.y);
+    const ScreenPosition* corner[3] = {&p0, &p1, &p2};
+    int32_t X[3], Y[3];
+    for (int c = 0; c < 3; ++c) {
+        X[c] = snapToGrid(corner[c]->x);
+        Y[c] = snapToGrid(corner[c]->y);
+    }
 
     const int64_t doubledArea =
-        (static_cast<int64_t>(X1 - X0) * (Y2 - Y0) - static_cast<int64_t>(X2 - X0) * (Y1 - Y0)) >> 4;
+        (static_cast<int64_t>(X[1] - X[0]) * (Y[2] - Y[0]) - static_cast<int64_t>(X[2] - X[0]) * (Y[1] - Y[0])) >>
+        subPixelBits;
     if (doubledArea <= 0) return false;
 
     const RenderContext& rc = renderContext;
@@ -56,23 +61,19 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
     setup.minY = std::max(static_cast<int32_t>(std::min({p0.y, p1.y, p2.y})), 0);
     setup.maxY = std::min(static_cast<int32_t>(std::max({p0.y, p1.y, p2.y}) + 0.5f), rc.framebufferHeight - 1);
 
-    setup.attr0 = perVertex(vertex0, p0);
-    setup.attr1 = perVertex(vertex1, p1);
-    setup.attr2 = perVertex(vertex2, p2);
+    setup.attr[0] = perVertex(vertex0, p0);
+    setup.attr[1] = perVertex(vertex1, p1);
+    setup.attr[2] = perVertex(vertex2, p2);
     if (!cornerDepthsUsable(setup)) return false;
 
-    const int32_t px = 16 * setup.minX;
-    const int32_t py = 16 * setup.minY;
-    setup.weight0 = edgeValue(px, py, X1, Y1, X2, Y2);
-    setup.weight1 = edgeValue(px, py, X2, Y2, X0, Y0);
-    setup.weight2 = edgeValue(px, py, X0, Y0, X1, Y1);
-
-    setup.stepX01 = Y0 - Y1;
-    setup.stepX12 = Y1 - Y2;
-    setup.stepX20 = Y2 - Y0;
-    setup.stepY01 = X1 - X0;
-    setup.stepY12 = X2 - X1;
-    setup.stepY20 = X0 - X2;
+    const int32_t px = subPixelScale * setup.minX;
+    const int32_t py = subPixelScale * setup.minY;
+    for (int k = 0; k < 3; ++k) {
+        const int a = (k + 1) % 3, b = (k + 2) % 3;
+        setup.weight[k] = edgeValue(px, py, X[a], Y[a], X[b], Y[b]);
+        setup.stepX[k] = Y[a] - Y[b];
+        setup.stepY[k] = X[b] - X[a];
+    }
     return true;
 }
 

@@ -8,8 +8,8 @@
 #include "pipeline/render_context.h"
 
 const glm::vec4 clipPlanes[6] = {
-    {1.00001f, 0.0f, 0.0f, 1.0f},  {-1.00001f, 0.0f, 0.0f, 1.0f}, {0.0f, 1.00001f, 0.0f, 1.0f},
-    {0.0f, -1.00001f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.00001f, 1.0f},  {0.0f, 0.0f, -1.00002f, 1.0f},
+    {clipGuard, 0.0f, 0.0f, 1.0f},  {-clipGuard, 0.0f, 0.0f, 1.0f}, {0.0f, clipGuard, 0.0f, 1.0f},
+    {0.0f, -clipGuard, 0.0f, 1.0f}, {0.0f, 0.0f, clipGuard, 1.0f},  {0.0f, 0.0f, -farClipGuard, 1.0f},
 };
 
 TriangleSink triangleSink = fillTriangle;
@@ -35,7 +35,7 @@ ScreenPosition project(const glm::vec4& clip) {
     const float ndcX = clip.x / clip.w;
     const float ndcY = clip.y / clip.w;
     const float ndcZ = clip.z / clip.w;
-    return {(ndcX * hw + hw) + ndcX, (hh - ndcY * hh) + ndcY, (ndcZ + 1.0f) * 0.5f + 0.00001f, clip.w};
+    return {(ndcX * hw + hw) + ndcX, (hh - ndcY * hh) + ndcY, (ndcZ + 1.0f) * 0.5f + depthBias, clip.w};
 }
 
 // Colours are carried, never shown; a clipped point's colour is the weighted

@@ -2,6 +2,15 @@
 
 #include "base/vertex.h"
 
+// The planes lie a little inside the unit cube in clip space, so corners on
+// its faces count as outside; the far plane twice as far inside.
+constexpr float clipGuard = 1.00001f;
+constexpr float farClipGuard = 1.00002f;
+
+// Added to every screen depth, so that nothing drawn reaches depth 0, the
+// value of an empty depth cell.
+constexpr float depthBias = 0.00001f;
+
 // Signed-distance planes of the view volume in clip space, in clipping order:
 // left, right, bottom, top, near, far. A point is inside a plane when
 // a*x + b*y + c*z + d*w >= 0; bit k of an outcode means "outside plane k".

@@ -6,6 +6,9 @@
 
 // One unsigned depth cell per pixel; 0 means empty, larger means nearer.
 struct ZBuffer {
+    // Depths in [0, 1) map onto 24-bit integers; the depth view maps them back.
+    static constexpr float maxDepth = 16777215.0f;
+
     uint32_t* buffer;
     int32_t w;
     int32_t h;
@@ -26,7 +29,7 @@ struct ZBuffer {
     static uint32_t toDepth(float zf) {
         SW_CHECK(zf >= 0.0f, "zbuffer");
         SW_CHECK(zf < 1.0f, "zbuffer");
-        return static_cast<uint32_t>(zf * 16777215.0f);
+        return static_cast<uint32_t>(zf * maxDepth);
     }
 
 private:
