@@ -266,6 +266,12 @@ Model* loadModel(const std::string& path, int flipV, int buildMipmaps) {
 
 Model* loadSceneModel(int flipV, int buildMipmaps) { return loadModel(sceneModelPath, flipV, buildMipmaps); }
 
+void releaseModel(Model* model) {
+    if (model == nullptr) return;
+    for (auto& entry : model->textures) delete entry.second;
+    delete model;
+}
+
 void shrinkModelTextures(Model& model) {
     for (auto& entry : model.textures) resize(entry.second);
 }

@@ -39,6 +39,10 @@ Model* loadSceneModel(int flipV, int buildMipmaps);
 // loaded; a texture that cannot be found or decoded ends the process.
 Model* loadModel(const std::string& path, int flipV, int buildMipmaps);
 
+// Releases a model and its textures. The program keeps its model until it
+// ends; tests and fuzz targets load many.
+void releaseModel(Model* model);
+
 // Brings every texture of the model down to 64 x 64 texels.
 void shrinkModelTextures(Model& model);
 

@@ -34,8 +34,6 @@ uint8_t* allocateLevel(int32_t w, int32_t h) {
     return new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4];
 }
 
-void releaseLevel(uint8_t* level) { delete[] level; }
-
 // Wraps a coordinate already scaled to texels into [0, size). Scaled values
 // that fit a 32-bit integer are truncated and reduced exactly as usual; larger
 // ones are reduced in floating point first (same result wherever both apply),
@@ -72,30 +70,44 @@ std::vector<uint8_t> fileContents(const char* path) {
 
 }  // namespace
 
+void Texture::releaseLevels() {
+    for (int32_t level = 0; level < mipLevels; ++level) {
+        delete[] mipchain[level];
+        mipchain[level] = nullptr;
+    }
+    data = nullptr;
+    mipLevels = 0;
+}
+
+Texture* newTexture(int32_t width, int32_t height) {
+    Texture* tex = new Texture{};
+    tex->width = width;
+    tex->height = height;
+    tex->bytesPerPixel = 4;
+    tex->data = allocateLevel(width, height);
+    tex->mipchain[0] = tex->data;
+    tex->mipLevels = 1;
+    return tex;
+}
+
 Texture* decodeTexture(const char* path) {
     // The file is read once and decoded from memory, after the checks for
     // contents the decoder mishandles.
     const std::vector<uint8_t> contents = fileContents(path);
     if (contents.empty() || contents.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
     if (!imageSafeToDecode(contents.data(), contents.size())) return nullptr;
-    Texture* tex = new Texture{};
-    int channelsInFile = 0;
-    stbi_uc* decoded = stbi_load_from_memory(contents.data(), static_cast<int>(contents.size()), &tex->width,
-                                             &tex->height, &channelsInFile, 4);
+    int width = 0, height = 0, channelsInFile = 0;
+    stbi_uc* decoded =
+        stbi_load_from_memory(contents.data(), static_cast<int>(contents.size()), &width, &height, &channelsInFile, 4);
     // The decoder accepts some headers of zero width or height (a binary PNM
     // can have them); an image without texels cannot be sampled.
-    if (decoded == nullptr || tex->width < 1 || tex->height < 1 || tex->width > maxTextureSide ||
-        tex->height > maxTextureSide) {
+    if (decoded == nullptr || width < 1 || height < 1 || width > maxTextureSide || height > maxTextureSide) {
         stbi_image_free(decoded);
-        delete tex;
         return nullptr;
     }
-    tex->bytesPerPixel = 4;
-    tex->data = allocateLevel(tex->width, tex->height);
-    std::memcpy(tex->data, decoded, static_cast<size_t>(tex->width) * static_cast<size_t>(tex->height) * 4);
+    Texture* tex = newTexture(width, height);
+    std::memcpy(tex->data, decoded, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     stbi_image_free(decoded);
-    tex->mipchain[0] = tex->data;
-    tex->mipLevels = 1;
     return tex;
 }
 
@@ -133,25 +145,22 @@ void generateMipmaps(Texture* tex) {
 }
 
 void resize(Texture* tex) {
-    uint8_t* resized = allocateLevel(64, 64);
-    if (!stbir_resize_uint8(tex->data, tex->width, tex->height, 0, resized, 64, 64, 0, 4)) {
+    const int32_t side = modelTextureSide;
+    uint8_t* resized = allocateLevel(side, side);
+    if (!stbir_resize_uint8(tex->data, tex->width, tex->height, 0, resized, side, side, 0, 4)) {
         std::printf("Image resize failed\n");
         std::fflush(stdout);
-        releaseLevel(resized);
+        delete[] resized;
         return;
     }
-    releaseLevel(tex->data);
-    for (int32_t level = 1; level < tex->mipLevels; ++level) {
-        releaseLevel(tex->mipchain[level]);
-        tex->mipchain[level] = nullptr;
-    }
+    const bool hadChain = tex->mipLevels > 1;
+    tex->releaseLevels();
     tex->data = resized;
     tex->mipchain[0] = resized;
-    tex->width = 64;
-    tex->height = 64;
-    if (tex->mipLevels > 1) {
-        generateMipmaps(tex);
-    }
+    tex->mipLevels = 1;
+    tex->width = side;
+    tex->height = side;
+    if (hadChain) generateMipmaps(tex);
 }
 
 uint32_t Texture::sample(float u, float v, int32_t miplevel) const {

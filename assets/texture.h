@@ -5,6 +5,10 @@
 
 // An RGBA8 image with its chain of halved copies. Texels are stored as the
 // bytes red, green, blue, alpha; look-ups return ARGB8888 words.
+//
+// The texture owns the buffers of levels 0 to mipLevels - 1 and releases them
+// when it is destroyed; `data` is level 0 under another name, never released
+// on its own. The program keeps every texture until it ends.
 struct Texture {
     static constexpr int32_t maxMipLevels = 16;
 
@@ -15,12 +19,27 @@ struct Texture {
     uint8_t* data;
     uint8_t* mipchain[maxMipLevels];
 
+    Texture() = default;
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+    ~Texture() { releaseLevels(); }
+
+    // Releases every level buffer and leaves the texture without levels.
+    void releaseLevels();
+
     // Nearest texel at (u, v) of a level, repeating with period 1 both ways.
     uint32_t sample(float u, float v, int32_t miplevel) const;
 
     // The texel at integer coordinates of a level.
     uint32_t texel(int32_t x, int32_t y, int32_t miplevel) const;
 };
+
+// Model textures are brought down to this many texels a side, which keeps
+// each one's level 0 at 16 KB.
+constexpr int32_t modelTextureSide = 64;
+
+// A texture of one level, width x height texels of four bytes, uninitialised.
+Texture* newTexture(int32_t width, int32_t height);
 
 // Longest side of a texture. Resampling a level takes time that grows with
 // the square of its longest side, so a longer image, however cheap to store
@@ -40,6 +59,6 @@ Texture* loadTexture(const char* path);
 // Builds the mip chain below level 0 (levels of at least 2 x 2 texels).
 void generateMipmaps(Texture* tex);
 
-// Replaces level 0 by a 64 x 64 resampled copy and rebuilds the chain if the
+// Replaces level 0 by a modelTextureSide x modelTextureSide resampled copy and rebuilds the chain if the
 // texture had one.
 void resize(Texture* tex);

@@ -54,17 +54,6 @@ inline void createFrame() {
     createSurfaces(storage, 640, 480);
 }
 
-// Releases a texture the way texture.cpp allocates its level buffers.
-inline void releaseTexture(Texture* tex) {
-    for (int32_t level = 0; level < tex->mipLevels; ++level) delete[] tex->mipchain[level];
-    delete tex;
-}
-
-inline void releaseModel(Model* model) {
-    if (model == nullptr) return;
-    for (auto& entry : model->textures) releaseTexture(entry.second);
-    delete model;
-}
 
 // Reads a float from any bytes, zero-padded past the end.
 inline float floatAt(const uint8_t* data, size_t size, size_t offset) {

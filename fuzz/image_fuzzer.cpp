@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resize(chained);
     sampleEverywhere(single, data, size);
     sampleEverywhere(chained, data, size);
-    fuzz_support::releaseTexture(single);
-    fuzz_support::releaseTexture(chained);
+    delete single;
+    delete chained;
     return 0;
 }

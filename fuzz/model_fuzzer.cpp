@@ -94,6 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         t += 20.0;
     }
     renderContext.sceneModel = nullptr;
-    fuzz_support::releaseModel(model);
+    releaseModel(model);
     return 0;
 }

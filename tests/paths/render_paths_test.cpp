@@ -113,11 +113,7 @@ void expectEveryPathDrawsLikeTheReference() {
 // 0x80.
 Texture* makeTexture(int32_t w, int32_t h, uint32_t seed, bool holes) {
     std::mt19937 random(seed);
-    Texture* tex = new Texture{};
-    tex->width = w;
-    tex->height = h;
-    tex->bytesPerPixel = 4;
-    tex->data = new uint8_t[static_cast<size_t>(w) * h * 4];
+    Texture* tex = newTexture(w, h);
     for (int32_t i = 0; i < w * h; ++i) {
         const uint32_t bits = random();
         uint8_t* p = tex->data + 4 * i;
@@ -127,8 +123,6 @@ Texture* makeTexture(int32_t w, int32_t h, uint32_t seed, bool holes) {
         const uint32_t kind = (bits >> 24) % 5;
         p[3] = !holes ? 255 : kind == 0 ? 0 : kind == 1 ? 0x80 : 255;
     }
-    tex->mipchain[0] = tex->data;
-    tex->mipLevels = 1;
     return tex;
 }
 

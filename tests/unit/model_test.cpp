@@ -28,7 +28,7 @@ Loaded load(const std::string& path, int flipV = 0, int buildMipmaps = 0) {
     testing::internal::CaptureStderr();
     Model* model = loadModel(path, flipV, buildMipmaps);
     std::string out = testing::internal::GetCapturedStdout();
-    return {ModelPtr(model, freeModel), out, testing::internal::GetCapturedStderr()};
+    return {ModelPtr(model, releaseModel), out, testing::internal::GetCapturedStderr()};
 }
 
 void writeImage(const std::string& path, int w, int h) {

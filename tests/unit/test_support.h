@@ -23,11 +23,9 @@
 
 namespace testing_support {
 
-// A texture built in memory. Level buffers come from new[], as the loader's
-// do, so resize() and freeTexture() can release them.
+// A texture built in memory.
 inline Texture* makeTexture(int32_t w, int32_t h, uint32_t (*rgba)(int32_t x, int32_t y)) {
-    Texture* tex = new Texture{w, h, 4, 1, new uint8_t[static_cast<size_t>(w) * h * 4], {}};
-    tex->mipchain[0] = tex->data;
+    Texture* tex = newTexture(w, h);
     for (int32_t y = 0; y < h; ++y) {
         for (int32_t x = 0; x < w; ++x) {
             const uint32_t c = rgba(x, y);  // 0xRRGGBBAA
@@ -37,16 +35,6 @@ inline Texture* makeTexture(int32_t w, int32_t h, uint32_t (*rgba)(int32_t x, in
     return tex;
 }
 
-inline void freeTexture(Texture* tex) {
-    for (int32_t level = 1; level < tex->mipLevels; ++level) delete[] tex->mipchain[level];
-    delete[] tex->data;
-    delete tex;
-}
-
-inline void freeModel(Model* model) {
-    for (auto& entry : model->textures) freeTexture(entry.second);
-    delete model;
-}
 
 // Opaque texel whose red, green and blue bytes hold the column number.
 inline uint32_t columnTexel(int32_t x, int32_t) { return static_cast<uint32_t>(x) << 8 | 0xFFu; }
@@ -112,7 +100,7 @@ protected:
     void TearDown() override {
         triangleSink = savedSink;
         renderContext = saved;
-        for (Texture* t : owned) freeTexture(t);
+        for (Texture* t : owned) delete t;
         emitted().clear();
     }
 

@@ -16,9 +16,9 @@ using namespace testing_support;
 
 namespace {
 
-using TexturePtr = std::unique_ptr<Texture, void (*)(Texture*)>;
+using TexturePtr = std::unique_ptr<Texture>;
 
-TexturePtr own(Texture* tex) { return TexturePtr(tex, freeTexture); }
+TexturePtr own(Texture* tex) { return TexturePtr(tex); }
 
 // Opaque texel holding (x, y) as 0xFF00yy0x in ARGB.
 uint32_t gridTexel(int32_t x, int32_t y) { return static_cast<uint32_t>(y << 16 | x) << 8 | 0xFFu; }
