@@ -24,8 +24,8 @@ constexpr double runSeconds = 30.0;
 
 int createWindow() {
     RenderContext& rc = renderContext;
-    rc.windowWidth = 640;
-    rc.windowHeight = 480;
+    rc.windowWidth = frameWidth;
+    rc.windowHeight = frameHeight;
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) failSetup("SDL_Init");
     rc.window = SDL_CreateWindow("my scanweaver", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, rc.windowWidth,
                                  rc.windowHeight, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
@@ -89,7 +89,7 @@ int main(int, char**) {
     const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
     const Uint64 startCounter = SDL_GetPerformanceCounter();
     pauseMilliseconds(1000);
-    playSoundAsync("bileet3.wav");
+    playSoundAsync(startupSoundPath);
 
     bool running = true;
     do {

@@ -10,6 +10,11 @@
 #include "pipeline/render_path.h"
 #include "pipeline/render_context.h"
 
+glm::mat4 sceneProjection(int32_t width, int32_t height) {
+    const float aspect = static_cast<float>(width) / static_cast<float>(height);
+    return glm::perspective(sceneFieldOfView, aspect, sceneNear, sceneFar);
+}
+
 void composeScene() {
     RenderContext& rc = renderContext;
     const double t = rc.elapsedTime;
@@ -17,10 +22,9 @@ void composeScene() {
 
     clearFramebuffer();
 
-    const float aspect = static_cast<float>(rc.framebufferWidth) / static_cast<float>(rc.framebufferHeight);
-    rc.projection = glm::perspective(0.7853982f, aspect, 1.0f, 800.0f);
-    rc.zNear = 1.0f;
-    rc.zFar = 800.0f;
+    rc.projection = sceneProjection(rc.framebufferWidth, rc.framebufferHeight);
+    rc.zNear = sceneNear;
+    rc.zFar = sceneFar;
 
     // The model turns about its vertical axis with its origin 2 below and 7 in
     // front of the eye.

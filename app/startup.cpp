@@ -16,10 +16,12 @@ void createSurfaces(std::vector<uint8_t>& storage, int32_t width, int32_t height
 
 void loadStartupTextures() {
     RenderContext& rc = renderContext;
-    rc.defaultTexture = loadTexture("texture.bmp");
-    rc.cubeTexture = loadTexture("cool.bmp");
+    rc.defaultTexture = loadTexture(defaultTexturePath);
+    rc.cubeTexture = loadTexture(cubeTexturePath);
     generateMipmaps(rc.cubeTexture);
 }
+
+Model* loadSceneModel(int flipV, int buildMipmaps) { return loadModel(sceneModelPath, flipV, buildMipmaps); }
 
 void installSceneModel(Model* model) {
     renderContext.sceneModel = model;

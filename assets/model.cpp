@@ -264,7 +264,6 @@ Model* loadModel(const std::string& path, int flipV, int buildMipmaps) {
     return model;
 }
 
-Model* loadSceneModel(int flipV, int buildMipmaps) { return loadModel(sceneModelPath, flipV, buildMipmaps); }
 
 void releaseModel(Model* model) {
     if (model == nullptr) return;

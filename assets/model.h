@@ -28,12 +28,6 @@ struct Model {
     std::map<std::string, Texture*> textures;
 };
 
-// The scene the program shows, relative to the working directory.
-constexpr const char* sceneModelPath = "models/qorvelin-sponza/sponza.obj";
-
-// Loads the scene model from sceneModelPath.
-Model* loadSceneModel(int flipV, int buildMipmaps);
-
 // Loads an OBJ file with its material library and textures, printing its
 // statistics. Returns null, after reporting why, when the file cannot be
 // loaded; a texture that cannot be found or decoded ends the process.

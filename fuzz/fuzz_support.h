@@ -48,10 +48,10 @@ inline void writeImage(const char* path, int w, int h) {
     if (!stbi_write_bmp(path, w, h, 4, texels.data())) std::abort();
 }
 
-// Publishes a 640 x 480 framebuffer and depth buffer.
+// Publishes a framebuffer and depth buffer of the program's size.
 inline void createFrame() {
     static std::vector<uint8_t> storage;
-    createSurfaces(storage, 640, 480);
+    createSurfaces(storage, frameWidth, frameHeight);
 }
 
 

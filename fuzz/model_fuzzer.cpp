@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Loading prints statistics for every input; they are of no use here.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     fuzz_support::enterScratchDirectory();
-    fuzz_support::writeImage("texture.bmp", 8, 8);
-    fuzz_support::writeImage("cool.bmp", 16, 16);
+    fuzz_support::writeImage(defaultTexturePath, 8, 8);
+    fuzz_support::writeImage(cubeTexturePath, 16, 16);
     fuzz_support::writeImage("t.bmp", 12, 10);
     fuzz_support::createFrame();
     loadStartupTextures();

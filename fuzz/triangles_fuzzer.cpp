@@ -14,6 +14,8 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "app/scene.h"
+#include "app/startup.h"
 #include "base/platform.h"
 #include "assets/model.h"
 #include "assets/texture.h"
@@ -42,9 +44,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz_support::enterScratchDirectory();
     fuzz_support::createFrame();
     renderContext.currentTexture = makeTexture();
-    renderContext.projection = glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
-    renderContext.zNear = 1.0f;
-    renderContext.zFar = 800.0f;
+    renderContext.projection = sceneProjection(frameWidth, frameHeight);
+    renderContext.zNear = sceneNear;
+    renderContext.zFar = sceneFar;
     renderContext.sceneModel = new Model{};
     renderContext.sceneModel->meshes.push_back({{}, -1});
     return 0;

@@ -58,7 +58,7 @@ TEST(Golden, demoSceneFramesKeepTheirHashes) {
     if (dataDir == nullptr) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
     ASSERT_EQ(chdir(dataDir), 0) << dataDir;
     enableFlushToZero();
-    createSurfaces(framebuffer, 640, 480);
+    createSurfaces(framebuffer, frameWidth, frameHeight);
     loadStartupTextures();
     Model* model = loadSceneModel(0, 1);
     ASSERT_NE(model, nullptr);

@@ -113,7 +113,7 @@ Model* makeModel(const std::vector<Mesh>& meshes) {
 }
 
 void setUpFrames(Model* model) {
-    createSurfaces(framebufferStorage, 640, 480);
+    createSurfaces(framebufferStorage, frameWidth, frameHeight);
     renderContext.defaultTexture = makeTexture(8, 8, false);
     renderContext.cubeTexture = makeTexture(16, 16, true);
     renderContext.keyboardState = noKeys;
@@ -128,7 +128,8 @@ void renderFrame(double t) {
 
 size_t litPixels() {
     const uint32_t* pixels = renderContext.framebufferPixels;
-    return 640 * 480 - static_cast<size_t>(std::count(pixels, pixels + 640 * 480, 0u));
+    const size_t cells = static_cast<size_t>(frameWidth) * frameHeight;
+    return cells - static_cast<size_t>(std::count(pixels, pixels + cells, 0u));
 }
 
 size_t sinkCalls = 0;

@@ -13,6 +13,8 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "app/scene.h"
+#include "app/startup.h"
 #include "pipeline/fast_transform.h"
 #include "pipeline/render_path.h"
 #include "pipeline/vertex_processing.h"
@@ -55,7 +57,7 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
     // magnitude, and ones with denormal, zero and huge entries, the
     // translation column included (flush-to-zero acts on its product with
     // w = 1 too).
-    const glm::mat4 perspective = glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
+    const glm::mat4 perspective = sceneProjection(frameWidth, frameHeight);
     std::vector<glm::mat4> matrices = {
         glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -2.0f, -7.0f)), 2.3f, glm::vec3(0, 1, 0)),
         perspective};

@@ -30,8 +30,6 @@
 
 namespace {
 
-constexpr int32_t frameWidth = 640;
-constexpr int32_t frameHeight = 480;
 constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
 

@@ -7,6 +7,8 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "app/scene.h"
+#include "app/startup.h"
 #include "pipeline/vertex_processing.h"
 #include "test_support.h"
 
@@ -154,7 +156,7 @@ TEST_F(ClippingTest, sliversAcrossManyPlanesStayWithinThePolygonBound) {
     for (int i = 0; i < 20000; ++i) {
         // Half of them under a perspective projection, where w varies too.
         renderContext.projection =
-            i < 10000 ? glm::mat4(1.0f) : glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
+            i < 10000 ? glm::mat4(1.0f) : sceneProjection(frameWidth, frameHeight);
         const Vertex a = corner(wide(rng), wide(rng), wide(rng));
         Vertex b = a, c = a;
         for (int k = 0; k < 3; ++k) {
@@ -171,7 +173,7 @@ TEST_F(ClippingTest, sliversAcrossManyPlanesStayWithinThePolygonBound) {
 
 TEST_F(ClippingTest, nonFiniteCornersGoThroughTheWholePipelineSafely) {
     triangleSink = fillTriangle;
-    renderContext.projection = glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
+    renderContext.projection = sceneProjection(frameWidth, frameHeight);
     renderContext.modelMatrix = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, -5.0f));
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "pipeline/rasterizer.h"
@@ -72,8 +73,8 @@ inline void recordTriangle(const Vertex& a, const Vertex& b, const Vertex& c, Sc
 // the triangle sink back afterwards.
 class RenderTest : public ::testing::Test {
 protected:
-    static constexpr int32_t W = 640;
-    static constexpr int32_t H = 480;
+    static constexpr int32_t W = frameWidth;
+    static constexpr int32_t H = frameHeight;
 
     void SetUp() override {
         saved = renderContext;

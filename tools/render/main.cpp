@@ -27,9 +27,6 @@
 
 namespace {
 
-constexpr int32_t frameWidth = 640;
-constexpr int32_t frameHeight = 480;
-
 struct Options {
     double time = 0.0;
     bool haveTime = false;
