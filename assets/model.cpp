@@ -127,7 +127,7 @@ void buildMeshes(const ShapeConversion& sc, size_t s, const std::vector<size_t>&
     auto materialOf = [&](size_t i) { return faces[i] < ids.size() ? ids[faces[i]] : -1; };
     if (faces.empty()) return;
     if (faces.size() == 1) {
-        sc.model.meshes.push_back({vertices, materialOf(0)});
+        sc.model.meshes.push_back(makeMesh(vertices, materialOf(0)));
         std::printf("shape[%d] material_id %d\n", static_cast<int>(s), materialOf(0));
         return;
     }
@@ -135,7 +135,7 @@ void buildMeshes(const ShapeConversion& sc, size_t s, const std::vector<size_t>&
     size_t first = 0;
     for (size_t i = 0; i <= faces.size(); ++i) {
         if (i < faces.size() && materialOf(i) == current) continue;
-        Mesh mesh{std::vector<Vertex>(vertices.begin() + 3 * first, vertices.begin() + 3 * i), current};
+        Mesh mesh = makeMesh(std::vector<Vertex>(vertices.begin() + 3 * first, vertices.begin() + 3 * i), current);
         std::printf("shape[%d:%i] material_id %d,\t%d verts\n", static_cast<int>(s), static_cast<int>(i), current,
                     static_cast<int>(mesh.vertices.size()));
         sc.model.meshes.push_back(std::move(mesh));

@@ -8,15 +8,9 @@
 #include <glm/glm.hpp>
 #include <tiny_obj_loader.h>
 
-#include "base/vertex.h"
+#include "assets/mesh.h"
 
 struct Texture;
-
-// A run of triangles sharing one material: three records per triangle.
-struct Mesh {
-    std::vector<Vertex> vertices;
-    int32_t material_id;
-};
 
 // The loaded scene: meshes in file order, the materials (plus an appended
 // default one) and one texture per distinct diffuse texture name.

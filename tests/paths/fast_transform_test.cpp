@@ -1,5 +1,6 @@
 // The vector vertex stage against glm: clip positions bit for bit (any NaN
-// matching any NaN) and outcodes, with and without flush-to-zero.
+// matching any NaN) and outcodes, with and without flush-to-zero; and the
+// test that leaves whole runs of triangles out against glm's outcodes.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,9 @@
 #include "app/scene.h"
 #include "app/startup.h"
 #include "pipeline/fast_transform.h"
+#include "assets/mesh.h"
 #include "pipeline/render_path.h"
+#include "pipeline/run_skipping.h"
 #include "pipeline/vertex_processing.h"
 
 namespace {
@@ -116,4 +119,145 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
     // The inputs did reach the awkward cases.
     EXPECT_GT(nanLanes, 100u);
     EXPECT_GT(outsideLanes, 1000u);
+}
+
+namespace {
+
+// The exact distance of a corner's clip position from plane k (long double
+// holds the float products exactly and the sums to 2^-64), and the sum of the
+// absolute values of its terms, the scale of any rounding.
+struct ExactDistance {
+    long double distance, magnitude;
+};
+
+ExactDistance exactDistance(const glm::mat4& model, const glm::mat4& projection, int k, const float p[3]) {
+    const long double position[4] = {p[0], p[1], p[2], 1.0L};
+    long double e[4] = {}, eAbs[4] = {}, d = 0.0L, magnitude = 0.0L;
+    for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < 4; ++i) {
+            e[j] += static_cast<long double>(model[i][j]) * position[i];
+            eAbs[j] += std::fabs(static_cast<long double>(model[i][j]) * position[i]);
+        }
+    }
+    for (int r = 0; r < 4; ++r) {
+        for (int j = 0; j < 4; ++j) {
+            d += static_cast<long double>(clipPlanes[k][r]) * projection[j][r] * e[j];
+            magnitude += std::fabs(static_cast<long double>(clipPlanes[k][r]) * projection[j][r]) * eAbs[j];
+        }
+    }
+    return {d, magnitude};
+}
+
+// Moves p along the distance's gradient so that its exact distance from plane
+// k becomes `target`, then rounds it to float.
+void moveToDistance(const glm::mat4& model, const glm::mat4& projection, int k, long double target, float p[3]) {
+    long double gradient[3] = {}, length = 0.0L;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            for (int r = 0; r < 4; ++r) {
+                gradient[i] += static_cast<long double>(clipPlanes[k][r]) * projection[j][r] * model[i][j];
+            }
+        }
+        length += gradient[i] * gradient[i];
+    }
+    const long double step = (target - exactDistance(model, projection, k, p).distance) / length;
+    for (int i = 0; i < 3; ++i) p[i] = static_cast<float>(p[i] + step * gradient[i]);
+}
+
+}  // namespace
+
+// Runs of triangles placed at chosen distances from each clip plane, under
+// matrices of ordinary, huge, tiny and near-denormal scale: a run the skip
+// test leaves out must be one whose every triangle drawTriangle drops whole
+// (all corners finite and outside one common plane, as glm computes them),
+// and a narrow run well past the float rounding (1e-5 of the distance's
+// scale) must be left out.
+TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
+    const glm::mat4 view =
+        glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -2.0f, -7.0f)), 2.3f, glm::vec3(0, 1, 0));
+    const glm::mat4 perspective = glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
+    struct Case {
+        glm::mat4 model, projection;
+        float positions;  // the scale of the corners' coordinates
+    };
+    const Case cases[] = {
+        {view, perspective, 20.0f},
+        {glm::scale(view, glm::vec3(0x1p-100f)), perspective, 20.0f * 0x1p100f},
+        {glm::scale(view, glm::vec3(0x1p100f)), perspective, 20.0f * 0x1p-100f},
+        {view, perspective * 0x1p-118f, 20.0f},  // products and sums near and below 2^-126
+        {glm::mat4(1.0f), glm::mat4(1.0f), 1.0e-38f},
+    };
+    // Target distances as fractions of the run's first corner's scale: beyond
+    // the plane, on it, within the rounding, just past it, far past it.
+    const long double offsets[] = {1e-3L, 0.0L, -1e-9L, -1e-8L, -1e-7L, -3e-7L, -1e-6L, -1e-5L, -3e-5L, -0.3L};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    const unsigned savedCsr = _mm_getcsr();
+    size_t skipped = 0, mustSkip = 0, nearPlaneKept = 0;
+    for (const bool flushToZero : {false, true}) {
+        _mm_setcsr(flushToZero ? savedCsr | 0x8000u : savedCsr & ~0x8000u);
+        for (const Case& c : cases) {
+            const RunSkipTest test = makeRunSkipTest(c.model, c.projection);
+            for (int k = 0; k < 6; ++k) {
+                for (const long double offset : offsets) {
+                    for (int trial = 0; trial < 24; ++trial) {
+                        // Eight triangles around one point, from all at the
+                        // point to a spread of a tenth of the scale.
+                        const float spread = c.positions * (trial % 3 == 0 ? 0.0f : trial % 3 == 1 ? 1e-6f : 0.1f);
+                        float base[3] = {c.positions * unit(random), c.positions * unit(random),
+                                         c.positions * unit(random)};
+                        const long double scale = exactDistance(c.model, c.projection, k, base).magnitude;
+                        std::vector<Vertex> corners(24);
+                        for (Vertex& v : corners) {
+                            for (int i = 0; i < 3; ++i) v.position[i] = base[i] + spread * unit(random);
+                            moveToDistance(c.model, c.projection, k, offset * scale, v.position);
+                        }
+                        if (trial == 23) corners[5].position[1] = inf;  // never left out
+                        const Mesh mesh = makeMesh(corners, 0);
+                        ASSERT_EQ(mesh.runs.size(), 1u);
+                        const bool skip = runIsOutside(test, mesh.runs[0]);
+                        // A wide run's box reaches further than its corners.
+                        bool wellPast = trial != 23 && trial % 3 != 2, dropped = true;
+                        for (size_t t = 0; t < 8; ++t) {
+                            uint32_t common = 63, finite = 1;
+                            for (size_t i = 3 * t; i < 3 * t + 3; ++i) {
+                                const float* p = corners[i].position;
+                                const glm::vec4 clip = glmClip(c.model, c.projection, p[0], p[1], p[2]);
+                                finite &= std::isfinite(clip.x) && std::isfinite(clip.y) &&
+                                          std::isfinite(clip.z) && std::isfinite(clip.w);
+                                common &= planeOutcode(clip);
+                                const ExactDistance d = exactDistance(c.model, c.projection, k, p);
+                                wellPast = wellPast && d.distance <= -1e-5L * d.magnitude && d.distance <= -0x1p-115L;
+                            }
+                            dropped = dropped && finite && common != 0;
+                        }
+                        SCOPED_TRACE(::testing::Message() << "case " << (&c - cases) << ", plane " << k << ", offset "
+                                                          << static_cast<double>(offset) << ", trial " << trial
+                                                          << ", flush-to-zero " << flushToZero);
+                        EXPECT_TRUE(!skip || dropped);
+                        EXPECT_TRUE(skip || !wellPast);
+                        skipped += skip;
+                        mustSkip += wellPast;
+                        nearPlaneKept += !dropped && offset < 0.0L && offset > -1e-6L;
+                    }
+                }
+            }
+        }
+    }
+    _mm_setcsr(savedCsr);
+    // The cases did reach both sides of the rounding.
+    EXPECT_GT(mustSkip, 1000u);
+    EXPECT_GT(skipped, mustSkip);
+    EXPECT_GT(nearPlaneKept, 100u);
+
+    // Matrices with an entry that is not finite, and corners whose transform
+    // overflows, leave nothing out.
+    glm::mat4 broken = view;
+    broken[1][2] = notANumber;
+    const RunBounds farOut = {{-1e6f, -1e6f, -1e6f}, {-1e6f + 1, -1e6f + 1, -1e6f + 1}};
+    const RunBounds huge = {{-3e38f, 0, 0}, {-2e38f, 1, 1}};
+    EXPECT_TRUE(runIsOutside(makeRunSkipTest(view, perspective), farOut));
+    EXPECT_FALSE(runIsOutside(makeRunSkipTest(broken, perspective), farOut));
+    EXPECT_FALSE(runIsOutside(makeRunSkipTest(view, broken), farOut));
+    EXPECT_FALSE(runIsOutside(makeRunSkipTest(view, perspective), huge));
 }

@@ -1,0 +1,113 @@
+#include "pipeline/run_skipping.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pipeline/vertex_processing.h"
+
+namespace {
+
+// How far the float distance of a corner can be from the exact one.
+//
+// A corner is carried to clip space as c = P (M p) with p = (x, y, z, 1), each
+// product of a matrix row with a vector summed as four float products (glm
+// sums them pairwise; any order of four terms gives the same bound). With
+// u = 2^-24, every float operation that does not overflow returns
+// r (1 + e) + t with |e| <= u and |t| <= 2^-126, t covering a tiny result
+// flushed to zero. Four products and three sums then err by at most
+// g E + 8 * 2^-126, where g = 4u / (1 - 4u) and E is the same sum of the
+// absolute values of the terms. Through both matrices, clip row r errs by at
+// most (2g + g^2) C_r + 8 * 2^-126 (1 + g) S_r + 8 * 2^-126, with
+// C = |P| (|M| |p|) and S_r the sum of row r of |P|.
+//
+// The distance from plane k is ((a cx + 0 cy) + 0 cz) + 1 cw for the plane's
+// one non-zero axis coefficient a (on x here): the zero terms are exact for
+// finite coordinates, so it is one product and one sum, adding
+// u (|a| |cx| + |d|) and two flushes. In all, the float distance is within
+// 10.0001 u (|a| C_x + C_w) + 19.1 * 2^-126 + 8.0001 * 2^-126 (|a| S_x + S_w)
+// of the exact one. The scale below takes 16u: the 6u to spare cover, many
+// times over, the rounding of this bound's own double arithmetic (a few
+// units of 2^-53 of the same magnitude sum), and the floor takes
+// 16 * 2^-126 (|a| S_x + S_w) + 32 * 2^-126.
+//
+// All of this holds while no float value on the way overflows: every one is at
+// most about the largest of E and C, so runs whose bound on those exceeds
+// 2^120 are never skipped, nor are any when a matrix entry is not finite.
+constexpr double roundoff = 0x1p-24;
+constexpr double errorScale = 16.0 * roundoff;
+constexpr double flushed = 0x1p-126;
+constexpr double magnitudeLimit = 0x1p120;
+
+}  // namespace
+
+RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection) {
+    RunSkipTest test{};
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) {
+            if (!std::isfinite(model[c][r]) || !std::isfinite(projection[c][r])) return test;
+        }
+    }
+    test.usable = true;
+    // Column-major: e_j = sum over i of model[i][j] p_i, c_r = sum over j of projection[j][r] e_j.
+    double modelRow[4];
+    for (int j = 0; j < 4; ++j) {
+        modelRow[j] = 0.0;
+        for (int i = 0; i < 4; ++i) modelRow[j] += std::fabs(static_cast<double>(model[i][j]));
+        test.growth = std::max(test.growth, modelRow[j]);
+    }
+    for (int r = 0; r < 4; ++r) {
+        double clipRow = 0.0;
+        for (int j = 0; j < 4; ++j) clipRow += std::fabs(static_cast<double>(projection[j][r])) * modelRow[j];
+        test.growth = std::max(test.growth, clipRow);
+    }
+    for (int k = 0; k < 6; ++k) {
+        const glm::vec4& plane = clipPlanes[k];
+        double rowSums = 0.0;
+        double coefficient[4], size[4];
+        for (int j = 0; j < 4; ++j) {
+            coefficient[j] = 0.0;
+            size[j] = 0.0;
+            for (int r = 0; r < 4; ++r) {
+                coefficient[j] += static_cast<double>(plane[r]) * projection[j][r];
+                size[j] += std::fabs(static_cast<double>(plane[r]) * projection[j][r]);
+            }
+            rowSums += size[j];
+        }
+        for (int i = 0; i < 4; ++i) {
+            test.distance[k][i] = 0.0;
+            test.magnitude[k][i] = 0.0;
+            for (int j = 0; j < 4; ++j) {
+                test.distance[k][i] += coefficient[j] * model[i][j];
+                test.magnitude[k][i] += size[j] * std::fabs(static_cast<double>(model[i][j]));
+            }
+        }
+        test.tiny[k] = 16.0 * flushed * rowSums + 32.0 * flushed;
+    }
+    return test;
+}
+
+bool runIsOutside(const RunSkipTest& test, const RunBounds& run) {
+    if (!test.usable) return false;
+    double extent[3];
+    double reach = 1.0;
+    for (int i = 0; i < 3; ++i) {
+        // NaN bounds fail here.
+        if (!(std::fabs(run.min[i]) <= magnitudeLimit && std::fabs(run.max[i]) <= magnitudeLimit)) return false;
+        extent[i] = std::max(std::fabs(static_cast<double>(run.min[i])), std::fabs(static_cast<double>(run.max[i])));
+        reach = std::max(reach, extent[i]);
+    }
+    if (!(reach * test.growth <= magnitudeLimit)) return false;
+    for (int k = 0; k < 6; ++k) {
+        // The distance is affine in the position: its largest value over the
+        // box is at a corner, taking each coordinate's larger term.
+        double farthest = test.distance[k][3];
+        double scale = test.magnitude[k][3];
+        for (int i = 0; i < 3; ++i) {
+            const double a = test.distance[k][i];
+            farthest += std::max(a * run.min[i], a * run.max[i]);
+            scale += test.magnitude[k][i] * extent[i];
+        }
+        if (farthest + errorScale * scale + test.tiny[k] < 0.0) return true;
+    }
+    return false;
+}
