@@ -34,7 +34,7 @@ void composeScene() {
     m = glm::rotate(m, 0.5f, glm::vec3(0.0f, 1.0f, 0.0f));
     m = glm::rotate(m, 0.1f * tf + 9.424778f, glm::vec3(0.0f, 1.0f, 0.0f));
     rc.modelMatrix = m;
-    drawModelOnPath();
+    drawModel();
 
     // The cube rides on the model's vertical axis, sinking as ln t grows and
     // tumbling about a tilted axis.
@@ -43,7 +43,7 @@ void composeScene() {
     c = glm::rotate(c, 0.5f * tf, glm::vec3(0.5f, 0.0f, 1.0f));
     rc.modelMatrix = rc.modelMatrix * c;
     rc.currentTexture = rc.cubeTexture;
-    drawCubeOnPath();
+    drawCube();
 
     rc.depthViewActive ^= rc.keyboardState[SDL_SCANCODE_V];
     if (rc.depthViewActive != 0) showDepthBuffer();

@@ -27,11 +27,24 @@ RunBounds boundsOf(const Vertex* first, size_t records) {
 }  // namespace
 
 Mesh makeMesh(std::vector<Vertex> vertices, int32_t materialId) {
-    Mesh mesh{std::move(vertices), materialId, {}};
-    const size_t triangles = mesh.vertices.size() / 3;
+    Mesh mesh{std::move(vertices), materialId, nullptr, {}, {}};
+    const size_t triangles = mesh.triangleCount();
     mesh.runs.reserve((triangles + trianglesPerRun - 1) / trianglesPerRun);
     for (size_t t = 0; t < triangles; t += trianglesPerRun) {
         mesh.runs.push_back(boundsOf(&mesh.vertices[3 * t], 3 * std::min(trianglesPerRun, triangles - t)));
+    }
+    mesh.positions.resize((triangles + trianglesPerBatch - 1) / trianglesPerBatch);
+    for (size_t b = 0; b < mesh.positions.size(); ++b) {
+        PositionBatch& batch = mesh.positions[b];
+        for (size_t k = 0; k < trianglesPerBatch; ++k) {
+            const size_t t = std::min(b * trianglesPerBatch + k, triangles - 1);
+            for (int c = 0; c < 3; ++c) {
+                const float* p = mesh.vertices[3 * t + c].position;
+                batch.x[c][k] = p[0];
+                batch.y[c][k] = p[1];
+                batch.z[c][k] = p[2];
+            }
+        }
     }
     return mesh;
 }

@@ -6,11 +6,18 @@
 
 #include "base/vertex.h"
 
+struct Texture;
+
+// Triangles per batch of the vector vertex stage, one per lane.
+constexpr size_t trianglesPerBatch = 8;
+
 // Triangles per run: a mesh's consecutive triangles are grouped in runs of
 // this many (the last one may be shorter), each with the box around its
 // corners, so that a draw can leave out a whole run that lies outside the
-// view volume without reading its records.
-constexpr size_t trianglesPerRun = 64;
+// view volume without reading its triangles. A whole number of batches; the
+// length was chosen by measuring the demo scene (see the README).
+constexpr size_t trianglesPerRun = 32;
+static_assert(trianglesPerRun % trianglesPerBatch == 0, "runs start at batch boundaries");
 
 // The box around the corner positions of one run. When a coordinate is not a
 // finite number the bounds are NaN, which no skip test passes.
@@ -19,13 +26,29 @@ struct RunBounds {
     float max[3];
 };
 
-// Triangles sharing one material: three records per triangle (a stray record
-// or two at the end are kept but never drawn), and the run boxes.
+// The corner positions of one batch of triangles, laid out for the vector
+// loads: x[c][k] is corner c of the batch's triangle k. A mesh's last batch is
+// filled up with copies of its last triangle.
+struct alignas(32) PositionBatch {
+    float x[3][trianglesPerBatch];
+    float y[3][trianglesPerBatch];
+    float z[3][trianglesPerBatch];
+};
+
+// Triangles sharing one material, as drawn: three records per triangle (a
+// stray record or two at the end are kept but never drawn), the texture the
+// material names (null: the draw keeps the current texture), the run boxes and
+// the positions again in batches.
 struct Mesh {
     std::vector<Vertex> vertices;
     int32_t material_id;
+    const Texture* texture;
     std::vector<RunBounds> runs;
+    std::vector<PositionBatch> positions;
+
+    size_t triangleCount() const { return vertices.size() / 3; }
 };
 
-// The one way meshes are made: takes the records and builds the run data.
+// The one way meshes are made: takes the records and builds the run data and
+// the position batches. The texture starts as null.
 Mesh makeMesh(std::vector<Vertex> vertices, int32_t materialId);

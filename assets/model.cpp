@@ -246,6 +246,7 @@ bool convertModel(Model& model, const std::string& path, int flipV, int buildMip
     for (size_t s = 0; s < shapes.size(); ++s) {
         convertShape({attrib, shapes[s], flipV, model}, s, path);
     }
+    resolveMeshTextures(model);
     std::printf("bmin = %f, %f, %f\n", model.bmin.x, model.bmin.y, model.bmin.z);
     std::printf("bmax = %f, %f, %f\n", model.bmax.x, model.bmax.y, model.bmax.z);
     std::fflush(stdout);
@@ -264,6 +265,15 @@ Model* loadModel(const std::string& path, int flipV, int buildMipmaps) {
     return model;
 }
 
+void resolveMeshTextures(Model& model) {
+    for (Mesh& mesh : model.meshes) {
+        mesh.texture = nullptr;
+        const int32_t id = mesh.material_id;
+        if (id < 0 || static_cast<size_t>(id) >= model.materials.size()) continue;
+        const auto entry = model.textures.find(model.materials[id].diffuse_texname);
+        if (entry != model.textures.end()) mesh.texture = entry->second;
+    }
+}
 
 void releaseModel(Model* model) {
     if (model == nullptr) return;

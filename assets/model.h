@@ -27,6 +27,13 @@ struct Model {
 // loaded; a texture that cannot be found or decoded ends the process.
 Model* loadModel(const std::string& path, int flipV, int buildMipmaps);
 
+// Points every mesh at the texture its material names, or at none (the mesh
+// then keeps the texture already bound when drawn): no material (-1 or out of
+// range), no texture name, or a name that was never loaded. Loading does this;
+// a model built in memory calls it once its meshes, materials and textures are
+// in place.
+void resolveMeshTextures(Model& model);
+
 // Releases a model and its textures. The program keeps its model until it
 // ends; tests and fuzz targets load many.
 void releaseModel(Model* model);

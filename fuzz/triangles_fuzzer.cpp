@@ -1,6 +1,6 @@
-// Arbitrary triangles under arbitrary affine model matrices, through the
-// draw call of every render path the processor supports (the reference one
-// being drawTriangle per triangle) into a real framebuffer and depth buffer.
+// Arbitrary triangles under arbitrary affine model matrices, made into a mesh
+// as the loader makes them and drawn on every render path the processor
+// supports into a real framebuffer and depth buffer.
 //
 // Input: 12 floats, the first three rows of the model matrix in row order
 // (the bottom row is 0, 0, 0, 1), then up to 8 triangles of three Vertex
@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -20,6 +21,7 @@
 #include "assets/model.h"
 #include "assets/texture.h"
 #include "fuzz_support.h"
+#include "pipeline/draw_calls.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/render_context.h"
 #include "pipeline/render_path.h"
@@ -48,7 +50,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     renderContext.zNear = sceneNear;
     renderContext.zFar = sceneFar;
     renderContext.sceneModel = new Model{};
-    renderContext.sceneModel->meshes.push_back({{}, -1});
     return 0;
 }
 
@@ -65,20 +66,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t triangles = (available + triangleBytes - 1) / triangleBytes;
     if (triangles == 0) triangles = 1;
     if (triangles > maxTriangles) triangles = maxTriangles;
-    std::vector<Vertex>& vertices = renderContext.sceneModel->meshes[0].vertices;
-    vertices.resize(3 * triangles);
+    std::vector<Vertex> vertices(3 * triangles);
     for (size_t t = 0; t < triangles; ++t) {
         uint8_t bytes[triangleBytes] = {};
         const size_t offset = matrixBytes + t * triangleBytes;
         if (offset < size) std::memcpy(bytes, data + offset, std::min(triangleBytes, size - offset));
         std::memcpy(&vertices[3 * t], bytes, triangleBytes);
     }
+    renderContext.sceneModel->meshes = {makeMesh(std::move(vertices), -1)};
 
     for (const RenderPath path : allRenderPaths) {
         if (!setRenderPath(path)) continue;
         renderContext.zbuffer.clear();
         clearFramebuffer();
-        drawModelOnPath();
+        drawModel();
     }
     return 0;
 }

@@ -1,9 +1,11 @@
 #include "pipeline/draw_calls.h"
 
+#include <utility>
+#include <vector>
+
 #include "assets/model.h"
 #include "pipeline/framebuffer.h"
-#include "pipeline/stage_counters.h"
-#include "pipeline/vertex_processing.h"
+#include "pipeline/render_path.h"
 #include "pipeline/render_context.h"
 
 #define CUBE_VERTEX(px, py, pz, nx, ny, nz, u, v) \
@@ -32,35 +34,27 @@ const int32_t cubeIndices[36] = {
     12, 13, 15, 12, 15, 14, 16, 17, 19, 16, 19, 18, 20, 21, 23, 20, 23, 22,
 };
 
-void drawCube() {
-    SW_STAGE(vertex);
-    for (int t = 0; t < 12; ++t) {
-        const Vertex v1 = cubeVertices[cubeIndices[3 * t]];
-        const Vertex v2 = cubeVertices[cubeIndices[3 * t + 1]];
-        const Vertex v3 = cubeVertices[cubeIndices[3 * t + 2]];
-        drawTriangle(v1, v2, v3);
-    }
-    SW_STAGE(other);
+namespace {
+
+Mesh makeCubeMesh() {
+    std::vector<Vertex> corners;
+    for (const int32_t index : cubeIndices) corners.push_back(cubeVertices[index]);
+    return makeMesh(std::move(corners), -1);
 }
 
-const Texture* meshTexture(const Model& model, const Mesh& mesh) {
-    if (mesh.material_id < 0 || static_cast<size_t>(mesh.material_id) >= model.materials.size()) return nullptr;
-    const auto entry = model.textures.find(model.materials[mesh.material_id].diffuse_texname);
-    return entry == model.textures.end() ? nullptr : entry->second;
-}
+const Mesh cubeMesh = makeCubeMesh();
+
+}  // namespace
+
+void drawCube() { drawMesh(cubeMesh); }
 
 void drawModel() {
     const Model* model = renderContext.sceneModel;
     if (model == nullptr) return;
-    SW_STAGE(vertex);
     for (const Mesh& mesh : model->meshes) {
-        if (const Texture* texture = meshTexture(*model, mesh)) renderContext.currentTexture = texture;
-        const size_t triangles = mesh.vertices.size() / 3;
-        for (size_t t = 0; t < triangles; ++t) {
-            drawTriangle(mesh.vertices[3 * t], mesh.vertices[3 * t + 1], mesh.vertices[3 * t + 2]);
-        }
+        if (mesh.texture != nullptr) renderContext.currentTexture = mesh.texture;
+        drawMesh(mesh);
     }
-    SW_STAGE(other);
 }
 
 void showDepthBuffer() {

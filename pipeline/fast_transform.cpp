@@ -2,12 +2,16 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
+#include "assets/mesh.h"
 #include "pipeline/fast_scan.h"
+#include "pipeline/render_context.h"
+#include "pipeline/run_skipping.h"
 #include "pipeline/stage_counters.h"
 #include "pipeline/vertex_processing.h"
-#include "pipeline/render_context.h"
 
 // Everything from here on is compiled for AVX2; the headers above keep the
 // default target (see fast_scan.cpp).
@@ -19,13 +23,7 @@
 
 namespace {
 
-// How far ahead of the batch being drawn its records are prefetched, in
-// bytes: far ahead into the second-level cache, then from there into the
-// first shortly before use, so that each first-level miss is short and few
-// are outstanding at a time.
-constexpr int batchBytes = 3 * laneCount * static_cast<int>(sizeof(Vertex));
-constexpr int farDistance = 16 * batchBytes;
-constexpr int nearDistance = 2 * batchBytes;
+static_assert(trianglesPerBatch == laneCount, "a mesh's position batches fill the lanes");
 
 // The matrices with every element broadcast to eight lanes. glm's
 // mat4 * vec4 sums the column products pairwise, ((c0 x + c1 y) + (c2 z + c3 w)),
@@ -111,27 +109,6 @@ SW_INLINE Outside outside(const Matrices& m, const Clip& p) {
     return o;
 }
 
-// Positions of corner c of eight consecutive triangles into x, y and z
-// lanes. Each load takes the first four values of a record (the position and
-// the first colour value).
-SW_INLINE __m256 recordPair(const Vertex* first, int c, int low, int high) {
-    return _mm256_set_m128(_mm_loadu_ps(first[3 * high + c].position), _mm_loadu_ps(first[3 * low + c].position));
-}
-
-SW_INLINE void loadPositions(const Vertex* first, int c, __m256& x, __m256& y, __m256& z) {
-    const __m256 a0 = recordPair(first, c, 0, 4);
-    const __m256 a1 = recordPair(first, c, 1, 5);
-    const __m256 a2 = recordPair(first, c, 2, 6);
-    const __m256 a3 = recordPair(first, c, 3, 7);
-    const __m256 t0 = _mm256_unpacklo_ps(a0, a1);  // x0 x1 y0 y1
-    const __m256 t1 = _mm256_unpackhi_ps(a0, a1);  // z0 z1 c0 c1
-    const __m256 t2 = _mm256_unpacklo_ps(a2, a3);  // x2 x3 y2 y3
-    const __m256 t3 = _mm256_unpackhi_ps(a2, a3);  // z2 z3 c2 c3
-    x = _mm256_shuffle_ps(t0, t2, 0x44);
-    y = _mm256_shuffle_ps(t0, t2, 0xEE);
-    z = _mm256_shuffle_ps(t1, t3, 0x44);
-}
-
 // The viewport mapping of drawTriangle's project() in every lane.
 struct Screen {
     __m256 x, y, z;
@@ -149,9 +126,11 @@ SW_INLINE Screen project(const Clip& c, __m256 hw, __m256 hh) {
     return s;
 }
 
-// Eight triangles, lane k being the one whose records start at first + 3k;
-// lanes from `count` on are ignored.
-void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, unsigned count) {
+// Eight triangles, lane k being the one whose positions are lane k of the
+// batch and whose records start at first + 3k; lanes from `count` on are
+// ignored (their records are not read).
+void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const PositionBatch& positions, const Vertex* first,
+               unsigned count) {
     // The corners one after the other, the matrices read from memory by the
     // products themselves: the empty asm hides that the address is the same
     // every time, so the compiler does not copy all the broadcast values to
@@ -164,8 +143,9 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, uns
     __m256 outMask = _mm256_setzero_ps();
 #pragma GCC unroll 1
     for (int c = 0; c < 3; ++c) {
-        __m256 x, y, z;
-        loadPositions(first, c, x, y, z);
+        const __m256 x = _mm256_load_ps(positions.x[c]);
+        const __m256 y = _mm256_load_ps(positions.y[c]);
+        const __m256 z = _mm256_load_ps(positions.z[c]);
         const Matrices* matrices = &m;
         asm("" : "+r"(matrices));
         clip[c] = toClipSpace(*matrices, x, y, z);
@@ -200,7 +180,7 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, uns
             _mm256_store_ps(screen.y[c], p.y);
             _mm256_store_ps(screen.z[c], p.z);
             _mm256_store_ps(screen.w[c], corner.w);
-            for (unsigned k = 0; k < laneCount; ++k) screen.vertex[c][k] = &first[3 * k + 2 - c];
+            for (unsigned k = 0; k < count; ++k) screen.vertex[c][k] = &first[3 * k + 2 - c];
         }
     }
     alignas(32) float clipped[3][4][laneCount];
@@ -245,34 +225,35 @@ void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, co
     }
 }
 
-void drawTrianglesAvx2(const Vertex* vertices, size_t count) {
+void drawMeshAvx2(const Mesh& mesh) {
     const RenderContext& rc = renderContext;
-    SW_COUNT(submitted, count);
-    SW_STAGE(vertex);
-    const Matrices m = broadcast(rc.modelMatrix, rc.projection);
+    // The broadcast matrices and the run test change only with the matrices,
+    // not from one mesh to the next.
+    static glm::mat4 model, projection;
+    static Matrices m;
+    static RunSkipTest runTest;
+    static bool prepared = false;
+    if (!prepared || std::memcmp(&model, &rc.modelMatrix, sizeof model) != 0 ||
+        std::memcmp(&projection, &rc.projection, sizeof projection) != 0) {
+        model = rc.modelMatrix;
+        projection = rc.projection;
+        m = broadcast(model, projection);
+        runTest = makeRunSkipTest(model, projection);
+        prepared = true;
+    }
     const __m256 hw = _mm256_set1_ps(static_cast<float>(rc.framebufferWidth) * 0.5f);
     const __m256 hh = _mm256_set1_ps(static_cast<float>(rc.framebufferHeight) * 0.5f);
-    const size_t whole = count / laneCount * laneCount;
-    for (size_t t = 0; t < whole; t += laneCount) {
-        // Records of later batches are asked for while this one is drawn:
-        // the loads walk them in a strided order that the hardware
-        // prefetchers follow late. A prefetch past the end of the records
-        // touches nothing, so the addresses are formed as plain integers.
-        const uintptr_t batch = reinterpret_cast<uintptr_t>(vertices + 3 * t);
-#pragma GCC unroll 18
-        for (int line = 0; line < batchBytes; line += 64) {
-            _mm_prefetch(reinterpret_cast<const char*>(batch + farDistance + line), _MM_HINT_T1);
-            _mm_prefetch(reinterpret_cast<const char*>(batch + nearDistance + line), _MM_HINT_T0);
+    const size_t triangles = mesh.triangleCount();
+    for (size_t r = 0; r < mesh.runs.size(); ++r) {
+        const size_t begin = r * trianglesPerRun;
+        const size_t end = std::min(begin + trianglesPerRun, triangles);
+        if (runIsOutside(runTest, mesh.runs[r])) {
+            SW_COUNT(skipped, end - begin);
+            continue;
         }
-        drawBatch(m, hw, hh, vertices + 3 * t, laneCount);
+        for (size_t t = begin; t < end; t += laneCount) {
+            const unsigned count = static_cast<unsigned>(std::min<size_t>(laneCount, end - t));
+            drawBatch(m, hw, hh, mesh.positions[t / laneCount], &mesh.vertices[3 * t], count);
+        }
     }
-    if (whole < count) {
-        // The last few triangles, copied into a full batch padded with copies
-        // of the last one, which are ignored.
-        Vertex tail[3 * laneCount];
-        const unsigned n = static_cast<unsigned>(count - whole);
-        for (unsigned i = 0; i < 3 * laneCount; ++i) tail[i] = vertices[3 * whole + (i < 3 * n ? i : 3 * n - 3 + i % 3)];
-        drawBatch(m, hw, hh, tail, n);
-    }
-    SW_STAGE(other);
 }

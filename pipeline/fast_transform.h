@@ -8,6 +8,8 @@
 #include "base/vertex.h"
 #include "pipeline/fast_scan.h"
 
+struct Mesh;
+
 // The vertex stage eight vertices at a time (AVX2). Callable only on a
 // processor with AVX2.
 
@@ -21,9 +23,9 @@ struct ClipLanes {
 void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[laneCount],
                          const float y[laneCount], const float z[laneCount], ClipLanes& out);
 
-// drawTriangle for each of `count` triangles stored as three consecutive
-// records from `vertices` on, in order, with the current matrices and
-// texture. Triangles reach scan conversion (fillTriangleAvx2) in the same
-// order and with the same corners and screen positions as drawTriangle
-// would hand them over.
-void drawTrianglesAvx2(const Vertex* vertices, size_t count);
+// drawTriangle for each triangle of the mesh, in order, with the current
+// matrices and texture. Triangles reach scan conversion (fillTriangleAvx2) in
+// the same order and with the same corners and screen positions as
+// drawTriangle would hand them over; whole runs that drawTriangle would drop
+// triangle by triangle are left out unread.
+void drawMeshAvx2(const Mesh& mesh);

@@ -2,18 +2,23 @@
 
 #include <cstddef>
 
-#include "assets/model.h"
-#include "pipeline/draw_calls.h"
+#include "assets/mesh.h"
 #include "pipeline/fast_transform.h"
 #include "pipeline/rasterizer.h"
-#include "pipeline/vertex_processing.h"
-#include "pipeline/render_context.h"
+#include "pipeline/stage_counters.h"
 
 namespace {
 
 RenderPath activePath = fastestRenderPath();
+TriangleSink activeRecorder = nullptr;
 
-bool useReference() { return activePath == RenderPath::reference || triangleSink != fillTriangle; }
+// The reference path, and the recording path with another sink: each
+// triangle through drawTriangle.
+void drawEachTriangle(const Mesh& mesh, TriangleSink sink) {
+    const Vertex* v = mesh.vertices.data();
+    const size_t triangles = mesh.triangleCount();
+    for (size_t t = 0; t < triangles; ++t) drawTriangle(v[3 * t], v[3 * t + 1], v[3 * t + 2], sink);
+}
 
 }  // namespace
 
@@ -23,6 +28,8 @@ const char* renderPathName(RenderPath path) {
             return "reference";
         case RenderPath::avx2:
             return "avx2";
+        case RenderPath::recording:
+            return "recording";
     }
     return "?";
 }
@@ -30,6 +37,7 @@ const char* renderPathName(RenderPath path) {
 bool renderPathSupported(RenderPath path) {
     switch (path) {
         case RenderPath::reference:
+        case RenderPath::recording:
             return true;
         case RenderPath::avx2:
             __builtin_cpu_init();
@@ -44,31 +52,26 @@ RenderPath fastestRenderPath() {
 
 RenderPath currentRenderPath() { return activePath; }
 
-bool setRenderPath(RenderPath path) {
+bool setRenderPath(RenderPath path, TriangleSink recorder) {
     if (!renderPathSupported(path)) return false;
     activePath = path;
+    activeRecorder = recorder;
     return true;
 }
 
-void drawModelOnPath() {
-    if (useReference()) {
-        drawModel();
-        return;
+void drawMesh(const Mesh& mesh) {
+    SW_COUNT(submitted, mesh.triangleCount());
+    SW_STAGE(vertex);
+    switch (activePath) {
+        case RenderPath::reference:
+            drawEachTriangle(mesh, fillTriangle);
+            break;
+        case RenderPath::avx2:
+            drawMeshAvx2(mesh);
+            break;
+        case RenderPath::recording:
+            drawEachTriangle(mesh, activeRecorder);
+            break;
     }
-    const Model* model = renderContext.sceneModel;
-    if (model == nullptr) return;
-    for (const Mesh& mesh : model->meshes) {
-        if (const Texture* texture = meshTexture(*model, mesh)) renderContext.currentTexture = texture;
-        drawTrianglesAvx2(mesh.vertices.data(), mesh.vertices.size() / 3);
-    }
-}
-
-void drawCubeOnPath() {
-    if (useReference()) {
-        drawCube();
-        return;
-    }
-    Vertex corners[36];
-    for (int i = 0; i < 36; ++i) corners[i] = cubeVertices[cubeIndices[i]];
-    drawTrianglesAvx2(corners, 12);
+    SW_STAGE(other);
 }

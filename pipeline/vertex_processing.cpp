@@ -13,8 +13,6 @@ const glm::vec4 clipPlanes[6] = {
     {0.0f, -clipGuard, 0.0f, 1.0f}, {0.0f, 0.0f, clipGuard, 1.0f},  {0.0f, 0.0f, -farClipGuard, 1.0f},
 };
 
-TriangleSink triangleSink = fillTriangle;
-
 namespace {
 
 float planeDistance(const glm::vec4& plane, const glm::vec4& p) {
@@ -133,22 +131,21 @@ glm::vec4 toClipSpace(const Vertex& v) {
 
 }  // namespace
 
-void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3) {
+void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3, TriangleSink sink) {
     const glm::vec4 c1 = toClipSpace(v1);
     const glm::vec4 c2 = toClipSpace(v2);
     const glm::vec4 c3 = toClipSpace(v3);
     const uint32_t o1 = outcode(c1), o2 = outcode(c2), o3 = outcode(c3);
-    SW_COUNT(submitted, 1);
     if ((o1 & o2 & o3) != 0) {
         SW_COUNT(dropped, 1);
         return;
     }
     if ((o1 | o2 | o3) == 0) {
-        triangleSink(v3, v2, v1, project(c3), project(c2), project(c1));
+        sink(v3, v2, v1, project(c3), project(c2), project(c1));
         return;
     }
     SW_COUNT(crossing, 1);
-    drawClipped(v1, v2, v3, c1, c2, c3, triangleSink);
+    drawClipped(v1, v2, v3, c1, c2, c3, sink);
 }
 
 void clipAndEmit(const Vertex& v1, const Vertex& v2, const Vertex& v3, const glm::vec4& c1, const glm::vec4& c2,

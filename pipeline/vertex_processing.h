@@ -23,15 +23,14 @@ extern const glm::vec4 clipPlanes[6];
 // rounding: 3, 4, 6, 9, 13, 19, 28 over six planes.
 constexpr int maxClippedPoints = 28;
 
-// Transforms a triangle by the current matrices, clips it against the view
-// volume and hands what is left to scan conversion.
-void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3);
-
-// Where drawTriangle sends finished screen-space triangles: scan conversion,
-// unless a test swaps in a recorder.
+// Where finished screen-space triangles go: scan conversion (fillTriangle or
+// a faster path's), or a recorder in tests.
 using TriangleSink = void (*)(const Vertex&, const Vertex&, const Vertex&, ScreenPosition, ScreenPosition,
                               ScreenPosition);
-extern TriangleSink triangleSink;
+
+// Transforms a triangle by the current matrices, clips it against the view
+// volume and hands what is left to `sink`.
+void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3, TriangleSink sink);
 
 // The crossing case of drawTriangle on its own: clips the triangle whose
 // corners have the given clip positions and hands the fan to `sink`.

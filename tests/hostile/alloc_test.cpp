@@ -99,16 +99,18 @@ Texture* makeTexture(int32_t w, int32_t h, bool mipmapped) {
 Vertex corner(float x, float y, float z, float u, float v) { return {{x, y, z}, {255, 255, 255, 255}, {0, 0, 1}, {u, v}}; }
 
 // Appends a triangle with both windings, so it shows whichever way it turns.
-void addTwoSided(Mesh& mesh, const Vertex& a, const Vertex& b, const Vertex& c) {
-    mesh.vertices.insert(mesh.vertices.end(), {a, b, c, c, b, a});
+void addTwoSided(std::vector<Vertex>& mesh, const Vertex& a, const Vertex& b, const Vertex& c) {
+    mesh.insert(mesh.end(), {a, b, c, c, b, a});
 }
 
-// A scene model with one textured material and one mesh without a material.
-Model* makeModel(const std::vector<Mesh>& meshes) {
+// A scene model with one textured material: the first mesh has it, the
+// second none.
+Model* makeModel(const std::vector<std::vector<Vertex>>& meshes) {
     Model* model = new Model{};
     model->materials.emplace_back().diffuse_texname = "wall";
     model->textures["wall"] = makeTexture(64, 64, true);
-    model->meshes = meshes;
+    for (size_t i = 0; i < meshes.size(); ++i) model->meshes.push_back(makeMesh(meshes[i], i == 0 ? 0 : -1));
+    resolveMeshTextures(*model);
     return model;
 }
 
@@ -177,7 +179,7 @@ TEST(FrameAllocations, theCounterSeesEveryKindOfHeapUse) {
 TEST(FrameAllocations, noneForTrianglesInsideTheViewVolumeAndTheCube) {
     // Small triangles around the model origin, which sits 7 in front of the
     // eye: well inside the volume at every turn.
-    Mesh textured{{}, 0}, plain{{}, -1};
+    std::vector<Vertex> textured, plain;
     for (int i = 0; i < 8; ++i) {
         const float x = -1.0f + 0.25f * static_cast<float>(i);
         addTwoSided(textured, corner(x, 0.0f, 0.2f, 0, 0), corner(x + 0.2f, 0.0f, 0.0f, 1, 0),
@@ -192,17 +194,17 @@ TEST(FrameAllocations, noneForTrianglesInsideTheViewVolumeAndTheCube) {
 TEST(FrameAllocations, noneForTrianglesCrossingTheViewVolume) {
     // A floor through the eye and a wall wider than the view: both are clipped
     // against several planes in every frame.
-    Mesh crossing{{}, 0};
+    std::vector<Vertex> crossing;
     addTwoSided(crossing, corner(-60, -0.5f, -60, 0, 0), corner(60, -0.5f, -60, 9, 0), corner(0, -0.5f, 60, 4, 9));
     addTwoSided(crossing, corner(-40, -20, -3, 0, 0), corner(40, -20, -3, 5, 0), corner(0, 30, -3, 2, 5));
     setUpFrames(makeModel({crossing}));
 
     // Through a counting sink first, which shows that clipping happens: four
     // model triangles and twelve cube triangles go in, fans come out.
-    triangleSink = countingSink;
+    setRenderPath(RenderPath::recording, countingSink);
     renderFrame(1.5);
     EXPECT_GT(sinkCalls, 16u);
-    triangleSink = fillTriangle;
+    setRenderPath(fastestRenderPath());
 
     expectFramesLeaveTheHeapAlone({1.5, 7.0, 20.0});
 }

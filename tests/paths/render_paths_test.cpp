@@ -12,6 +12,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <SDL_scancode.h>
@@ -139,7 +140,7 @@ Vertex corner(float x, float y, float z, float u, float v) {
 // the view (so some are dropped, many clipped, most drawn), either winding,
 // texture coordinates from -40 to 40. With `awkward`, one coordinate in four
 // is one that the vector texel fetch hands to Texture::sample instead.
-void addTriangles(Mesh& mesh, std::mt19937& random, int count, bool awkward) {
+void addTriangles(std::vector<Vertex>& mesh, std::mt19937& random, int count, bool awkward) {
     const float special[] = {notANumber, inf, -inf, 3.0e9f, -3.0e9f, 1.0e38f, -1.0e-40f, -0.0f, -1.0f, 1.0f, 0.999999f};
     std::uniform_int_distribution<int> pick(0, sizeof special / sizeof special[0] - 1);
     std::uniform_real_distribution<float> centre(-12.0f, 12.0f), height(-3.0f, 9.0f), unit(-1.0f, 1.0f);
@@ -151,18 +152,35 @@ void addTriangles(Mesh& mesh, std::mt19937& random, int count, bool awkward) {
         const float cx = centre(random), cy = height(random), cz = centre(random), size = std::exp(logSize(random));
         const float u0 = offset(random), v0 = offset(random), uvScale = 1.0f + 9.0f * (unit(random) + 1.0f);
         for (int k = 0; k < 3; ++k) {
-            mesh.vertices.push_back(corner(cx + size * unit(random), cy + size * unit(random),
-                                           cz + size * unit(random), coordinate(u0, uvScale), coordinate(v0, uvScale)));
+            mesh.push_back(corner(cx + size * unit(random), cy + size * unit(random), cz + size * unit(random),
+                                  coordinate(u0, uvScale), coordinate(v0, uvScale)));
         }
     }
 }
 
-// Installs a model built in memory: the scatter over three textures (one
-// with holes, one whose size is not a power of two, one wide strip), the
-// awkward coordinates, corners at non-finite and denormal positions, a quad
-// drawn twice on the same plane (the first drawn must keep the pixels), tall
-// slivers, and meshes whose sizes leave partial batches and a stray record.
-Model* syntheticModel() {
+// Clusters of 20 small triangles (so runs straddle clusters too) at
+// distances from the model origin between `near` and `far`, in all
+// directions: beside, behind and beyond the view volume, across its planes,
+// and with `farBand` a third of them where they cross the far plane. Most
+// runs can be left out whole; the others are drawn triangle by triangle.
+void addClusters(std::vector<Vertex>& mesh, std::mt19937& random, int count, float near, float far, bool farBand) {
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f), logRadius(std::log(near), std::log(far));
+    std::uniform_real_distribution<float> band(785.0f, 805.0f), logSpread(std::log(0.001f), std::log(3.0f));
+    for (int i = 0; i < count; ++i) {
+        glm::vec3 direction(unit(random), unit(random), unit(random));
+        direction /= glm::length(direction) + 1e-6f;
+        const glm::vec3 centre = direction * (farBand && i % 3 == 0 ? band(random) : std::exp(logRadius(random)));
+        const float spread = std::exp(logSpread(random));
+        for (int k = 0; k < 60; ++k) {
+            mesh.push_back(corner(centre.x + spread * unit(random), centre.y + spread * unit(random),
+                                  centre.z + spread * unit(random), unit(random), unit(random)));
+        }
+    }
+}
+
+// Materials and textures: one with holes, one whose size is not a power of
+// two, one wide strip.
+Model* texturedModel() {
     Model* model = new Model{};
     const char* names[] = {"holes", "odd-size", "strip"};
     model->textures[names[0]] = makeTexture(64, 64, 1, true);
@@ -173,8 +191,19 @@ Model* syntheticModel() {
         material.diffuse_texname = name;
         model->materials.push_back(material);
     }
+    return model;
+}
+
+// A model built in memory: the scatter over three textures, the awkward
+// coordinates, corners at non-finite and denormal positions, a quad drawn
+// twice on the same plane (the first drawn must keep the pixels), tall
+// slivers, clusters around and across the view volume's planes (one with an
+// infinite corner far outside), and meshes whose sizes leave partial batches,
+// partial runs and a stray record.
+Model* syntheticModel() {
+    Model* model = texturedModel();
     std::mt19937 random(20240611);
-    Mesh scatterA{{}, 0}, scatterB{{}, 1}, scatterC{{}, 2}, awkward{{}, 0}, odd{{}, -1}, tie{{}, 1}, tieAgain{{}, 2};
+    std::vector<Vertex> scatterA, scatterB, scatterC, awkward, odd, tie, tieAgain, slivers, clusters;
     addTriangles(scatterA, random, 2501, false);
     addTriangles(scatterB, random, 603, false);
     addTriangles(scatterC, random, 299, false);
@@ -182,29 +211,45 @@ Model* syntheticModel() {
 
     const float strange[] = {notANumber, inf, -inf, 1.0e30f, -1.0e30f, 1.0e-40f, -0.0f};
     for (float s : strange) {
-        odd.vertices.push_back(corner(s, 1.0f, 0.0f, 0.0f, 0.0f));
-        odd.vertices.push_back(corner(1.0f, s, 1.0f, 1.0f, 0.0f));
-        odd.vertices.push_back(corner(0.0f, 2.0f, 0.5f, 0.5f, 1.0f));
+        odd.push_back(corner(s, 1.0f, 0.0f, 0.0f, 0.0f));
+        odd.push_back(corner(1.0f, s, 1.0f, 1.0f, 0.0f));
+        odd.push_back(corner(0.0f, 2.0f, 0.5f, 0.5f, 1.0f));
     }
-    odd.vertices.push_back(corner(0.0f, 0.0f, 0.0f, 0.0f, 0.0f));  // left over after the last triangle
+    odd.push_back(corner(0.0f, 0.0f, 0.0f, 0.0f, 0.0f));  // left over after the last triangle
 
-    for (Mesh* mesh : {&tie, &tieAgain}) {
+    for (std::vector<Vertex>* mesh : {&tie, &tieAgain}) {
         const Vertex a = corner(-3, 0, -3, 0, 0), b = corner(3, 0, -3, 4, 0), c = corner(3, 0, 3, 4, 4),
                      d = corner(-3, 0, 3, 0, 4);
-        for (const Vertex& v : {a, b, c, a, c, d, a, c, b, a, d, c}) mesh->vertices.push_back(v);
+        mesh->insert(mesh->end(), {a, b, c, a, c, d, a, c, b, a, d, c});
     }
     // Slivers a few pixels wide and hundreds of rows tall, both windings:
     // boxes of one group per row, more rows than the pixel loop queues at once.
-    Mesh slivers{{}, 0};
     for (int i = 0; i < 24; ++i) {
         const float x = -6.0f + 0.5f * static_cast<float>(i), width = 0.004f * static_cast<float>(1 + i % 12);
         const float z = i % 3 == 0 ? -2.0f : 2.0f, top = 2.0f + 0.25f * static_cast<float>(i % 5);
         const Vertex a = corner(x, -3.0f, z, 0, 0), b = corner(x + width, -3.0f, z, 1, 0), c = corner(x, top, z, 0, 9);
-        slivers.vertices.push_back(a);
-        slivers.vertices.push_back(i % 2 == 0 ? b : c);
-        slivers.vertices.push_back(i % 2 == 0 ? c : b);
+        slivers.insert(slivers.end(), {a, i % 2 == 0 ? b : c, i % 2 == 0 ? c : b});
     }
-    model->meshes = {scatterA, awkward, odd, tie, tieAgain, scatterB, scatterC, slivers};
+    addClusters(clusters, random, 300, 0.5f, 1500.0f, true);
+    addClusters(clusters, random, 1, 2000.0f, 2001.0f, false);
+    clusters.back().position[2] = inf;  // in a cluster beyond the far plane
+    const std::pair<std::vector<Vertex>*, int32_t> meshes[] = {
+        {&scatterA, 0}, {&awkward, 0},  {&odd, -1},      {&tie, 1},      {&tieAgain, 2},
+        {&clusters, 1}, {&scatterB, 1}, {&scatterC, 2}, {&slivers, 0},
+    };
+    for (const auto& [records, material] : meshes) model->meshes.push_back(makeMesh(*records, material));
+    resolveMeshTextures(*model);
+    return model;
+}
+
+// Clusters that stay beyond the far plane all the time: every run left out.
+Model* modelOutsideTheView() {
+    Model* model = texturedModel();
+    std::mt19937 random(7);
+    std::vector<Vertex> clusters;
+    addClusters(clusters, random, 100, 900.0f, 1.0e6f, false);
+    model->meshes.push_back(makeMesh(clusters, 0));
+    resolveMeshTextures(*model);
     return model;
 }
 
@@ -219,6 +264,8 @@ TEST(RenderPaths, syntheticSceneIsTheSameOnEveryPath) {
     renderContext.defaultTexture = makeTexture(16, 16, 4, false);
     renderContext.cubeTexture = makeTexture(24, 24, 5, true);
     renderContext.sceneModel = syntheticModel();
+    expectEveryPathDrawsLikeTheReference();
+    renderContext.sceneModel = modelOutsideTheView();
     expectEveryPathDrawsLikeTheReference();
 }
 

@@ -36,20 +36,14 @@ void expectPosition(const ScreenPosition& got, const ScreenPosition& want) {
     EXPECT_FLOAT_EQ(got.w, want.w);
 }
 
-class ClippingTest : public RenderTest {
-protected:
-    void SetUp() override {
-        RenderTest::SetUp();
-        record();
-    }
-};
+using ClippingTest = RenderTest;
 
 }  // namespace
 
 TEST_F(ClippingTest, insideTriangleIsPassedOnceInReverseOrder) {
     const Vertex v1 = corner(0.5f, 0.25f, 0.0f, 0.1f), v2 = corner(-0.5f, 0.25f, 0.5f, 0.2f),
                  v3 = corner(0.0f, -0.75f, -0.5f, 0.3f);
-    drawTriangle(v1, v2, v3);
+    drawTriangle(v1, v2, v3, recordTriangle);
     ASSERT_EQ(emitted().size(), 1u);
     const EmittedTriangle& t = emitted()[0];
     EXPECT_EQ(std::vector<const Vertex*>(t.address, t.address + 3), (std::vector<const Vertex*>{&v3, &v2, &v1}));
@@ -61,13 +55,13 @@ TEST_F(ClippingTest, insideTriangleIsPassedOnceInReverseOrder) {
 }
 
 TEST_F(ClippingTest, trianglesBeyondOneCommonPlaneAreDropped) {
-    drawTriangle(corner(-2, 0, 0), corner(-3, 1, 0), corner(-1.5f, -1, 0));  // left
-    drawTriangle(corner(0, 0, 2), corner(0.5f, 0, 1.5f), corner(0, 0.5f, 3));  // far
-    drawTriangle(corner(-2, 2, 0), corner(2, 2, 0), corner(0, 1.1f, 0));      // top
+    drawTriangle(corner(-2, 0, 0), corner(-3, 1, 0), corner(-1.5f, -1, 0), recordTriangle);  // left
+    drawTriangle(corner(0, 0, 2), corner(0.5f, 0, 1.5f), corner(0, 0.5f, 3), recordTriangle);  // far
+    drawTriangle(corner(-2, 2, 0), corner(2, 2, 0), corner(0, 1.1f, 0), recordTriangle);      // top
     EXPECT_TRUE(emitted().empty());
 
     // Beyond opposite planes shares no outside plane: clipped to a strip.
-    drawTriangle(corner(-3, 0, 0), corner(3, -0.5f, 0), corner(3, 0.5f, 0));
+    drawTriangle(corner(-3, 0, 0), corner(3, -0.5f, 0), corner(3, 0.5f, 0), recordTriangle);
     ASSERT_FALSE(emitted().empty());
     for (const EmittedTriangle& t : emitted()) {
         for (const ScreenPosition& p : t.p) {
@@ -79,7 +73,7 @@ TEST_F(ClippingTest, trianglesBeyondOneCommonPlaneAreDropped) {
 
 TEST_F(ClippingTest, oneCornerOutsideBecomesAFanOfTwo) {
     const Vertex v1 = corner(-2, 0, 0, 0.0f), v2 = corner(0.5f, -0.5f, 0, 0.5f), v3 = corner(0.5f, 0.5f, 0, 1.0f);
-    drawTriangle(v1, v2, v3);
+    drawTriangle(v1, v2, v3, recordTriangle);
     // Polygon after the left plane: P0 on edge V1-V2, P1 = V2, P2 = V3, P3 on edge V3-V1.
     ASSERT_EQ(emitted().size(), 2u);
     const EmittedTriangle& a = emitted()[0];
@@ -112,10 +106,10 @@ TEST_F(ClippingTest, oneCornerOutsideBecomesAFanOfTwo) {
 
 TEST_F(ClippingTest, boundariesProjectJustOutsideTheImageEdges) {
     // Four triangles, each poking through one side plane of the volume.
-    drawTriangle(corner(-3, 0, 0), corner(0, 0.3f, 0), corner(0, -0.3f, 0));
-    drawTriangle(corner(3, 0, 0), corner(0, 0.3f, 0), corner(0, -0.3f, 0));
-    drawTriangle(corner(0, 3, 0), corner(0.3f, 0, 0), corner(-0.3f, 0, 0));
-    drawTriangle(corner(0, -3, 0), corner(0.3f, 0, 0), corner(-0.3f, 0, 0));
+    drawTriangle(corner(-3, 0, 0), corner(0, 0.3f, 0), corner(0, -0.3f, 0), recordTriangle);
+    drawTriangle(corner(3, 0, 0), corner(0, 0.3f, 0), corner(0, -0.3f, 0), recordTriangle);
+    drawTriangle(corner(0, 3, 0), corner(0.3f, 0, 0), corner(-0.3f, 0, 0), recordTriangle);
+    drawTriangle(corner(0, -3, 0), corner(0.3f, 0, 0), corner(-0.3f, 0, 0), recordTriangle);
     ScreenPosition low{1e9f, 1e9f, 0, 0}, high{-1e9f, -1e9f, 0, 0};
     for (const EmittedTriangle& e : emitted()) {
         for (const ScreenPosition& p : e.p) {
@@ -134,7 +128,7 @@ TEST_F(ClippingTest, cornerOnAPlaneCountsAsInsideAndKeepsItsAttributes) {
     // plane (-1.00002 z + w = 0).
     renderContext.projection[3][3] = 1.00002f;
     const Vertex v1 = corner(0, 0, 1, 0.25f), v2 = corner(0.5f, 0, 2, 0.5f), v3 = corner(0, 0.5f, 0, 0.75f);
-    drawTriangle(v1, v2, v3);
+    drawTriangle(v1, v2, v3, recordTriangle);
     // Polygon: V1, the crossing from V1 (equal to it), the crossing on V2-V3, V3.
     ASSERT_EQ(emitted().size(), 2u);
     const EmittedTriangle& a = emitted()[0];
@@ -164,7 +158,7 @@ TEST_F(ClippingTest, sliversAcrossManyPlanesStayWithinThePolygonBound) {
             c.position[k] = (i % 2 ? a.position[k] : b.position[k]) * 0.5f + tiny(rng);
         }
         emitted().clear();
-        drawTriangle(a, b, c);
+        drawTriangle(a, b, c, recordTriangle);
         largest = std::max(largest, emitted().size());
         ASSERT_LE(emitted().size(), static_cast<size_t>(maxClippedPoints - 2)) << i;
     }
@@ -172,7 +166,6 @@ TEST_F(ClippingTest, sliversAcrossManyPlanesStayWithinThePolygonBound) {
 }
 
 TEST_F(ClippingTest, nonFiniteCornersGoThroughTheWholePipelineSafely) {
-    triangleSink = fillTriangle;
     renderContext.projection = sceneProjection(frameWidth, frameHeight);
     renderContext.modelMatrix = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, 0.0f, -5.0f));
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -182,13 +175,13 @@ TEST_F(ClippingTest, nonFiniteCornersGoThroughTheWholePipelineSafely) {
         for (int axis = 0; axis < 3; ++axis) {
             Vertex v = corner(0, 1, 0);
             v.position[axis] = bad;
-            drawTriangle(good1, good2, v);
-            drawTriangle(v, good2, good1);
-            drawTriangle(v, v, good1);
+            drawTriangle(good1, good2, v, fillTriangle);
+            drawTriangle(v, good2, good1, fillTriangle);
+            drawTriangle(v, v, good1, fillTriangle);
         }
     }
     // An ordinary triangle still draws afterwards.
     std::fill(depth.begin(), depth.end(), 0u);
-    drawTriangle(corner(-1, -1, 0), corner(1, -1, 0), corner(0, 1, 0));
+    drawTriangle(corner(-1, -1, 0), corner(1, -1, 0), corner(0, 1, 0), fillTriangle);
     EXPECT_GT(coveredPixels(), 1000);
 }

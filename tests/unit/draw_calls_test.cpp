@@ -58,7 +58,10 @@ TEST_F(DrawCallTest, modelMeshesBindTheirTexturesAndDrawWholeTriangles) {
     const std::vector<Vertex> seven = {at(0, 0), at(0.5f, 0), at(0, 0.5f), at(0, 0), at(-0.5f, 0), at(0, -0.5f),
                                        at(0.1f, 0.1f)};
     const std::vector<Vertex> one = {at(0, 0), at(0.5f, 0), at(0, 0.5f)};
-    model.meshes = {{one, -1}, {seven, 0}, {one, 1}, {one, 2}, {one, 99}, {{}, 0}};
+    for (const auto& [records, material] : {std::pair{one, -1}, {seven, 0}, {one, 1}, {one, 2}, {one, 99}, {{}, 0}}) {
+        model.meshes.push_back(makeMesh(records, material));
+    }
+    resolveMeshTextures(model);
     renderContext.sceneModel = &model;
     renderContext.currentTexture = before;
     drawModel();

@@ -20,6 +20,7 @@
 #include "assets/texture.h"
 #include "pipeline/rasterizer.h"
 #include "pipeline/render_context.h"
+#include "pipeline/render_path.h"
 #include "pipeline/vertex_processing.h"
 
 namespace testing_support {
@@ -70,7 +71,7 @@ inline void recordTriangle(const Vertex& a, const Vertex& b, const Vertex& c, Sc
 
 // Gives every test a cleared 640 x 480 framebuffer and depth buffer, an opaque
 // white current texture and identity matrices, and puts the render context and
-// the triangle sink back afterwards.
+// the render path back afterwards.
 class RenderTest : public ::testing::Test {
 protected:
     static constexpr int32_t W = frameWidth;
@@ -78,7 +79,7 @@ protected:
 
     void SetUp() override {
         saved = renderContext;
-        savedSink = triangleSink;
+        savedPath = currentRenderPath();
         pixels.assign(static_cast<size_t>(W) * H, 0u);
         depth.assign(static_cast<size_t>(W) * H, 0u);
         owned.clear();
@@ -99,7 +100,7 @@ protected:
     }
 
     void TearDown() override {
-        triangleSink = savedSink;
+        setRenderPath(savedPath);
         renderContext = saved;
         for (Texture* t : owned) delete t;
         emitted().clear();
@@ -111,7 +112,8 @@ protected:
         return tex;
     }
 
-    static void record() { triangleSink = recordTriangle; }
+    // Draw calls then hand their triangles to recordTriangle.
+    static void record() { setRenderPath(RenderPath::recording, recordTriangle); }
 
     uint32_t pixel(int32_t x, int32_t y) const { return pixels[x + y * W]; }
     uint32_t depthAt(int32_t x, int32_t y) const { return depth[x + y * W]; }
@@ -122,7 +124,7 @@ protected:
     }
 
     RenderContext saved;
-    TriangleSink savedSink = nullptr;
+    RenderPath savedPath = RenderPath::reference;
     std::vector<uint32_t> pixels;
     std::vector<uint32_t> depth;
     Texture* white = nullptr;
