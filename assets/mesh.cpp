@@ -7,16 +7,19 @@
 
 namespace {
 
-RunBounds boundsOf(const Vertex* first, size_t records) {
+constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+constexpr RunBounds noBounds = {{nan, nan, nan}, {nan, nan, nan}};
+
+// The box around the positions of `count` records, or noBounds when a
+// coordinate is not finite (or there are none).
+RunBounds boxAround(const Vertex* records, size_t count) {
+    if (count == 0) return noBounds;
     RunBounds b;
-    for (int k = 0; k < 3; ++k) b.min[k] = b.max[k] = first[0].position[k];
-    for (size_t i = 0; i < records; ++i) {
+    for (int k = 0; k < 3; ++k) b.min[k] = b.max[k] = records[0].position[k];
+    for (size_t i = 0; i < count; ++i) {
         for (int k = 0; k < 3; ++k) {
-            const float c = first[i].position[k];
-            if (!std::isfinite(c)) {
-                const float nan = std::numeric_limits<float>::quiet_NaN();
-                return {{nan, nan, nan}, {nan, nan, nan}};
-            }
+            const float c = records[i].position[k];
+            if (!std::isfinite(c)) return noBounds;
             b.min[k] = std::min(b.min[k], c);
             b.max[k] = std::max(b.max[k], c);
         }
@@ -27,12 +30,14 @@ RunBounds boundsOf(const Vertex* first, size_t records) {
 }  // namespace
 
 Mesh makeMesh(std::vector<Vertex> vertices, int32_t materialId) {
-    Mesh mesh{std::move(vertices), materialId, nullptr, {}, {}};
+    Mesh mesh{std::move(vertices), materialId, nullptr, noBounds, {}, {}};
     const size_t triangles = mesh.triangleCount();
     mesh.runs.reserve((triangles + trianglesPerRun - 1) / trianglesPerRun);
     for (size_t t = 0; t < triangles; t += trianglesPerRun) {
-        mesh.runs.push_back(boundsOf(&mesh.vertices[3 * t], 3 * std::min(trianglesPerRun, triangles - t)));
+        const size_t records = 3 * std::min(trianglesPerRun, triangles - t);
+        mesh.runs.push_back(boxAround(&mesh.vertices[3 * t], records));
     }
+    mesh.bounds = boxAround(mesh.vertices.data(), 3 * triangles);
     mesh.positions.resize((triangles + trianglesPerBatch - 1) / trianglesPerBatch);
     for (size_t b = 0; b < mesh.positions.size(); ++b) {
         PositionBatch& batch = mesh.positions[b];

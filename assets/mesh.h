@@ -19,7 +19,7 @@ constexpr size_t trianglesPerBatch = 8;
 constexpr size_t trianglesPerRun = 32;
 static_assert(trianglesPerRun % trianglesPerBatch == 0, "runs start at batch boundaries");
 
-// The box around the corner positions of one run. When a coordinate is not a
+// The box around the corner positions of one run (or of a whole mesh). When a coordinate is not a
 // finite number the bounds are NaN, which no skip test passes.
 struct RunBounds {
     float min[3];
@@ -37,12 +37,13 @@ struct alignas(32) PositionBatch {
 
 // Triangles sharing one material, as drawn: three records per triangle (a
 // stray record or two at the end are kept but never drawn), the texture the
-// material names (null: the draw keeps the current texture), the run boxes and
-// the positions again in batches.
+// material names (null: the draw keeps the current texture), the box around
+// all its triangles and around each run, and the positions again in batches.
 struct Mesh {
     std::vector<Vertex> vertices;
     int32_t material_id;
     const Texture* texture;
+    RunBounds bounds;
     std::vector<RunBounds> runs;
     std::vector<PositionBatch> positions;
 

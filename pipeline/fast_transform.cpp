@@ -205,6 +205,35 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const PositionBatch& pos
     if (waiting != 0) fillTrianglesAvx2(screen, waiting);
 }
 
+// What a draw derives from the matrices (and, through the product with
+// w = 1, the flush-to-zero mode). A scene draws many meshes under the same
+// matrices, so it is kept from one draw to the next and remade only when
+// they change.
+struct Prepared {
+    glm::mat4 model, projection;
+    unsigned floatMode;
+    Matrices matrices;
+    RunSkipTest runTest;
+    bool valid;
+};
+
+Prepared prepared;
+
+const Prepared& prepare(const glm::mat4& model, const glm::mat4& projection) {
+    Prepared& p = prepared;
+    const unsigned floatMode = _mm_getcsr();
+    if (!p.valid || p.floatMode != floatMode || std::memcmp(&p.model, &model, sizeof model) != 0 ||
+        std::memcmp(&p.projection, &projection, sizeof projection) != 0) {
+        p.model = model;
+        p.projection = projection;
+        p.floatMode = floatMode;
+        p.matrices = broadcast(model, projection);
+        p.runTest = makeRunSkipTest(model, projection);
+        p.valid = true;
+    }
+    return p;
+}
+
 }  // namespace
 
 void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, const float x[laneCount],
@@ -227,33 +256,26 @@ void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, co
 
 void drawMeshAvx2(const Mesh& mesh) {
     const RenderContext& rc = renderContext;
-    // The broadcast matrices and the run test change only with the matrices,
-    // not from one mesh to the next.
-    static glm::mat4 model, projection;
-    static Matrices m;
-    static RunSkipTest runTest;
-    static bool prepared = false;
-    if (!prepared || std::memcmp(&model, &rc.modelMatrix, sizeof model) != 0 ||
-        std::memcmp(&projection, &rc.projection, sizeof projection) != 0) {
-        model = rc.modelMatrix;
-        projection = rc.projection;
-        m = broadcast(model, projection);
-        runTest = makeRunSkipTest(model, projection);
-        prepared = true;
-    }
+    const Prepared& p = prepare(rc.modelMatrix, rc.projection);
     const __m256 hw = _mm256_set1_ps(static_cast<float>(rc.framebufferWidth) * 0.5f);
     const __m256 hh = _mm256_set1_ps(static_cast<float>(rc.framebufferHeight) * 0.5f);
     const size_t triangles = mesh.triangleCount();
+    if (runIsOutside(p.runTest, mesh.bounds)) {
+        SW_COUNT(skipped, triangles);
+        return;
+    }
+    // Positions and records are read front to back, which the hardware
+    // prefetchers follow; prefetching them by hand measured no gain.
     for (size_t r = 0; r < mesh.runs.size(); ++r) {
         const size_t begin = r * trianglesPerRun;
         const size_t end = std::min(begin + trianglesPerRun, triangles);
-        if (runIsOutside(runTest, mesh.runs[r])) {
+        if (runIsOutside(p.runTest, mesh.runs[r])) {
             SW_COUNT(skipped, end - begin);
             continue;
         }
         for (size_t t = begin; t < end; t += laneCount) {
             const unsigned count = static_cast<unsigned>(std::min<size_t>(laneCount, end - t));
-            drawBatch(m, hw, hh, mesh.positions[t / laneCount], &mesh.vertices[3 * t], count);
+            drawBatch(p.matrices, hw, hh, mesh.positions[t / laneCount], &mesh.vertices[3 * t], count);
         }
     }
 }

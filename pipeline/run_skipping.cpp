@@ -32,7 +32,8 @@ namespace {
 //
 // All of this holds while no float value on the way overflows: every one is at
 // most about the largest of E and C, so runs whose bound on those exceeds
-// 2^120 are never skipped, nor are any when a matrix entry is not finite.
+// 2^120 are never skipped, nor are any when a matrix entry is not finite. The
+// scale is a power of two, so folding it into the prepared terms is exact.
 constexpr double roundoff = 0x1p-24;
 constexpr double errorScale = 16.0 * roundoff;
 constexpr double flushed = 0x1p-126;
@@ -47,23 +48,26 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
             if (!std::isfinite(model[c][r]) || !std::isfinite(projection[c][r])) return test;
         }
     }
-    test.usable = true;
     // Column-major: e_j = sum over i of model[i][j] p_i, c_r = sum over j of projection[j][r] e_j.
-    double modelRow[4];
+    double modelRow[4], growth = 0.0;
     for (int j = 0; j < 4; ++j) {
         modelRow[j] = 0.0;
         for (int i = 0; i < 4; ++i) modelRow[j] += std::fabs(static_cast<double>(model[i][j]));
-        test.growth = std::max(test.growth, modelRow[j]);
+        growth = std::max(growth, modelRow[j]);
     }
     for (int r = 0; r < 4; ++r) {
         double clipRow = 0.0;
         for (int j = 0; j < 4; ++j) clipRow += std::fabs(static_cast<double>(projection[j][r])) * modelRow[j];
-        test.growth = std::max(test.growth, clipRow);
+        growth = std::max(growth, clipRow);
     }
+    // Position coordinates up to reachLimit keep every |M| |p| and |P| |M| |p|
+    // within growth * max(1, reachLimit) <= magnitudeLimit.
+    if (!(growth <= magnitudeLimit)) return test;
+    test.usable = true;
+    test.reachLimit = growth > 1.0 ? magnitudeLimit / growth : magnitudeLimit;
     for (int k = 0; k < 6; ++k) {
         const glm::vec4& plane = clipPlanes[k];
-        double rowSums = 0.0;
-        double coefficient[4], size[4];
+        double rowSums = 0.0, coefficient[4], size[4];
         for (int j = 0; j < 4; ++j) {
             coefficient[j] = 0.0;
             size[j] = 0.0;
@@ -73,15 +77,20 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
             }
             rowSums += size[j];
         }
+        double distance[4], magnitude[4];
         for (int i = 0; i < 4; ++i) {
-            test.distance[k][i] = 0.0;
-            test.magnitude[k][i] = 0.0;
+            distance[i] = 0.0;
+            magnitude[i] = 0.0;
             for (int j = 0; j < 4; ++j) {
-                test.distance[k][i] += coefficient[j] * model[i][j];
-                test.magnitude[k][i] += size[j] * std::fabs(static_cast<double>(model[i][j]));
+                distance[i] += coefficient[j] * model[i][j];
+                magnitude[i] += size[j] * std::fabs(static_cast<double>(model[i][j]));
             }
         }
-        test.tiny[k] = 16.0 * flushed * rowSums + 32.0 * flushed;
+        for (int i = 0; i < 3; ++i) {
+            test.slope[i][k] = distance[i];
+            test.error[i][k] = errorScale * magnitude[i];
+        }
+        test.constant[k] = distance[3] + errorScale * magnitude[3] + (16.0 * flushed * rowSums + 32.0 * flushed);
     }
     return test;
 }
@@ -89,25 +98,22 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
 bool runIsOutside(const RunSkipTest& test, const RunBounds& run) {
     if (!test.usable) return false;
     double extent[3];
-    double reach = 1.0;
     for (int i = 0; i < 3; ++i) {
-        // NaN bounds fail here.
-        if (!(std::fabs(run.min[i]) <= magnitudeLimit && std::fabs(run.max[i]) <= magnitudeLimit)) return false;
-        extent[i] = std::max(std::fabs(static_cast<double>(run.min[i])), std::fabs(static_cast<double>(run.max[i])));
-        reach = std::max(reach, extent[i]);
+        const double low = std::fabs(static_cast<double>(run.min[i])), high = std::fabs(static_cast<double>(run.max[i]));
+        if (!(low <= test.reachLimit && high <= test.reachLimit)) return false;  // NaN bounds fail here
+        extent[i] = std::max(low, high);
     }
-    if (!(reach * test.growth <= magnitudeLimit)) return false;
-    for (int k = 0; k < 6; ++k) {
-        // The distance is affine in the position: its largest value over the
-        // box is at a corner, taking each coordinate's larger term.
-        double farthest = test.distance[k][3];
-        double scale = test.magnitude[k][3];
-        for (int i = 0; i < 3; ++i) {
-            const double a = test.distance[k][i];
-            farthest += std::max(a * run.min[i], a * run.max[i]);
-            scale += test.magnitude[k][i] * extent[i];
+    // The distance is affine in the position: its largest value over the box
+    // is at a corner, taking each coordinate's larger term.
+    double bound[6];
+    for (int k = 0; k < 6; ++k) bound[k] = test.constant[k];
+    for (int i = 0; i < 3; ++i) {
+        const double low = run.min[i], high = run.max[i], reach = extent[i];
+        for (int k = 0; k < 6; ++k) {
+            bound[k] += std::max(test.slope[i][k] * low, test.slope[i][k] * high) + test.error[i][k] * reach;
         }
-        if (farthest + errorScale * scale + test.tiny[k] < 0.0) return true;
     }
-    return false;
+    bool outside = false;
+    for (int k = 0; k < 6; ++k) outside |= bound[k] < 0.0;
+    return outside;
 }

@@ -10,16 +10,16 @@
 // float, so that drawTriangle would drop each of its triangles whole.
 
 // The test for one pair of matrices, prepared once per draw. With d(p) the
-// exact signed distance of corner p's exact clip position from plane k:
-// d(p) = sum over i of distance[k][i] * (x, y, z, 1)[i], and the float
-// distance's error is at most (the scale below) times
-// sum over i of magnitude[k][i] * (|x|, |y|, |z|, 1)[i], plus tiny[k].
+// exact signed distance of corner p's exact clip position from plane k, the
+// float distance drawTriangle computes is below 0 wherever
+// constant[k] + sum over i of (max(slope[i][k] min_i, slope[i][k] max_i) + error[i][k] |p_i|)
+// is, over the box [min, max] that holds p.
 struct RunSkipTest {
-    double distance[6][4];
-    double magnitude[6][4];
-    double tiny[6];
-    double growth;  // no float value met on the way exceeds growth * max(|x|, |y|, |z|, 1)
-    bool usable;    // every matrix entry is finite
+    double constant[6];
+    double slope[3][6];
+    double error[3][6];
+    double reachLimit;  // no float value on the way overflows while every |p_i| is below this
+    bool usable;        // every matrix entry is finite
 };
 
 RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection);
