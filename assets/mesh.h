@@ -14,8 +14,10 @@ constexpr size_t trianglesPerBatch = 8;
 // Triangles per run: a mesh's consecutive triangles are grouped in runs of
 // this many (the last one may be shorter), each with the box around its
 // corners, so that a draw can leave out a whole run that lies outside the
-// view volume without reading its triangles. A whole number of batches; the
-// length was chosen by measuring the demo scene (see the README).
+// view volume without reading its triangles. A whole number of batches. On
+// the demo scene 32 leaves out about 1 % more of the triangles than 64 for
+// 1 % more instructions a frame; 16 leaves out little more, and its run tests
+// cost more than they save.
 constexpr size_t trianglesPerRun = 32;
 static_assert(trianglesPerRun % trianglesPerBatch == 0, "runs start at batch boundaries");
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "base/check.h"
-#include "pipeline/rasterizer.h"
 #include "pipeline/render_context.h"
 #include "pipeline/stage_counters.h"
 
