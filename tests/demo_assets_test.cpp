@@ -16,6 +16,7 @@
 #include <stb/stb_image_resize.h>
 #include <tiny_obj_loader.h>
 
+#include "courtyard_grid.h"
 #include "demo_assets.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +66,12 @@ double axisDistance(Point a, Point b, Point c) {
     return std::min({seg(a, b), seg(b, c), seg(c, a)});
 }
 
+bool loadMesh(const std::string& obj, Mesh& m) {
+    const std::string base = fs::path(obj).parent_path().string() + "/";
+    m.ok = tinyobj::LoadObj(&m.attrib, &m.shapes, &m.materials, &m.warn, &m.err, obj.c_str(), base.c_str(), true);
+    return m.ok;
+}
+
 std::vector<uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -78,11 +85,7 @@ protected:
         fs::remove_all(*dir_);
         summary_ = new DemoAssetSummary(writeDemoAssets(*dir_));
         mesh_ = new Mesh();
-        if (!summary_->ok) return;
-        const std::string obj = path(summary_->objPath);
-        const std::string base = fs::path(obj).parent_path().string() + "/";
-        mesh_->ok = tinyobj::LoadObj(&mesh_->attrib, &mesh_->shapes, &mesh_->materials, &mesh_->warn, &mesh_->err,
-                                     obj.c_str(), base.c_str(), true);
+        if (summary_->ok) loadMesh(path(summary_->objPath), *mesh_);
     }
     static void TearDownTestSuite() {
         delete mesh_;
@@ -205,6 +208,73 @@ TEST_F(GeneratedAssets, SecondRunWritesIdenticalBytes) {
     for (const std::string& rel : again.files)
         EXPECT_TRUE(readBytes(other + "/" + rel) == readBytes(path(rel))) << rel << " differs between runs";
     fs::remove_all(other);
+}
+
+// With --copies 2 the original stays byte for byte at the head of the model,
+// the other three courtyards share its materials and textures, and all four
+// lie side by side without overlapping, inside the far plane seen from the eye.
+TEST_F(GeneratedAssets, TwoByTwoCopiesStandBesideTheUntouchedOriginal) {
+    const std::string other = std::string(DEMO_ASSETS_TEST_DIR) + "/copies";
+    fs::remove_all(other);
+    const DemoAssetSummary grid = writeDemoAssets(other, 2);
+    ASSERT_TRUE(grid.ok) << grid.error;
+    ASSERT_EQ(grid.files, summary_->files);
+    for (const std::string& rel : grid.files) {
+        const std::vector<uint8_t> original = readBytes(path(rel)), copied = readBytes(other + "/" + rel);
+        if (rel == grid.objPath)
+            EXPECT_TRUE(copied.size() > original.size() && std::equal(original.begin(), original.end(), copied.begin()))
+                << "the original courtyard changed";
+        else
+            EXPECT_TRUE(copied == original) << rel;
+    }
+    Mesh m;
+    ASSERT_TRUE(loadMesh(other + "/" + grid.objPath, m)) << m.err;
+    size_t triangles = 0;
+    for (const auto& s : m.shapes) triangles += s.mesh.num_face_vertices.size();
+    EXPECT_EQ(triangles, 4 * summary_->triangles);
+    ASSERT_EQ(m.shapes.size(), 4 * summary_->shapes);
+
+    // Bounding boxes of each courtyard (written as a block of shapes) and of all four.
+    struct Box {
+        double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    } boxes[4], all;
+    for (size_t s = 0; s < m.shapes.size(); ++s) {
+        for (const auto& i : m.shapes[s].mesh.indices) {
+            for (Box* b : {&boxes[s / summary_->shapes], &all}) {
+                for (int k = 0; k < 3; ++k) {
+                    const double c = m.attrib.vertices[3 * size_t(i.vertex_index) + size_t(k)];
+                    b->lo[k] = std::min(b->lo[k], c);
+                    b->hi[k] = std::max(b->hi[k], c);
+                }
+            }
+        }
+    }
+    for (int a = 1; a < 4; ++a) {
+        for (int b = 0; b < a; ++b) {
+            const bool apart = boxes[a].hi[0] <= boxes[b].lo[0] || boxes[b].hi[0] <= boxes[a].lo[0] ||
+                               boxes[a].hi[2] <= boxes[b].lo[2] || boxes[b].hi[2] <= boxes[a].lo[2];
+            EXPECT_TRUE(apart) << "courtyards " << a << " and " << b << " overlap";
+        }
+    }
+    // Edge to edge: the four fill a 2 x 2 block with less than a unit between neighbours.
+    for (int k : {0, 2}) EXPECT_LT(all.hi[k] - all.lo[k], 2 * (boxes[0].hi[k] - boxes[0].lo[k] + 1)) << k;
+    // Inside the far plane (800) from anywhere on the eye's circle, 7 out and 2 up.
+    const double across = std::hypot(std::max(-all.lo[0], all.hi[0]), std::max(-all.lo[2], all.hi[2]));
+    EXPECT_LT(std::hypot(across + 7, std::max(2 - all.lo[1], all.hi[1] - 2)), 800.0);
+    fs::remove_all(other);
+}
+
+TEST(GeneratorOptions, CopiesTakeOnlyAWholeNumberFromOneToTheLimit) {
+    const struct {
+        std::string text;
+        int copies;  // 0: refused
+    } cases[] = {{"1", 1}, {"2", 2}, {std::to_string(kMaxCopies), kMaxCopies}, {std::to_string(kMaxCopies + 1), 0},
+                 {"0", 0}, {"-1", 0}, {"+2", 0}, {" 2", 0}, {"2x", 0}, {"1.5", 0}, {"", 0}, {"4294967298", 0}};
+    for (const auto& c : cases) {
+        int copies = -7;
+        EXPECT_EQ(parseCopies(c.text, copies), c.copies != 0) << "'" << c.text << "'";
+        EXPECT_EQ(copies, c.copies != 0 ? c.copies : -7) << "'" << c.text << "'";
+    }
 }
 
 TEST(GeneratorErrors, ReportsTheFileThatCouldNotBeWrittenOnOneLine) {
