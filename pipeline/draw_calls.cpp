@@ -2,6 +2,7 @@
 
 #include "assets/model.h"
 #include "pipeline/framebuffer.h"
+#include "pipeline/stage_counters.h"
 #include "pipeline/vertex_processing.h"
 #include "pipeline/render_context.h"
 
@@ -32,12 +33,14 @@ const int32_t cubeIndices[36] = {
 };
 
 void drawCube() {
+    SW_STAGE(vertex);
     for (int t = 0; t < 12; ++t) {
         const Vertex v1 = cubeVertices[cubeIndices[3 * t]];
         const Vertex v2 = cubeVertices[cubeIndices[3 * t + 1]];
         const Vertex v3 = cubeVertices[cubeIndices[3 * t + 2]];
         drawTriangle(v1, v2, v3);
     }
+    SW_STAGE(other);
 }
 
 const Texture* meshTexture(const Model& model, const Mesh& mesh) {
@@ -49,6 +52,7 @@ const Texture* meshTexture(const Model& model, const Mesh& mesh) {
 void drawModel() {
     const Model* model = renderContext.sceneModel;
     if (model == nullptr) return;
+    SW_STAGE(vertex);
     for (const Mesh& mesh : model->meshes) {
         if (const Texture* texture = meshTexture(*model, mesh)) renderContext.currentTexture = texture;
         const size_t triangles = mesh.vertices.size() / 3;
@@ -56,6 +60,7 @@ void drawModel() {
             drawTriangle(mesh.vertices[3 * t], mesh.vertices[3 * t + 1], mesh.vertices[3 * t + 2]);
         }
     }
+    SW_STAGE(other);
 }
 
 void showDepthBuffer() {

@@ -8,6 +8,7 @@
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/rasterizer.h"
+#include "pipeline/stage_counters.h"
 #include "pipeline/triangle_setup.h"
 #include "pipeline/zbuffer.h"
 #include "pipeline/render_context.h"
@@ -187,6 +188,8 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
     const __m256 valid = _mm256_and_ps(_mm256_cmp_ps(zf, _mm256_setzero_ps(), _CMP_GE_OQ),
                                        _mm256_cmp_ps(zf, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
     if (!_mm256_testc_si256(_mm256_castps_si256(valid), g.covered)) return false;
+    SW_COUNT(groups, 1);
+    SW_COUNT(covered, __builtin_popcount(laneBits(g.covered)));
 
     // Depth test, unsigned: flipping the sign bits makes it a signed one.
     uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
@@ -195,6 +198,7 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
     const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
     const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
     const __m256i passed = _mm256_and_si256(g.covered, nearer);
+    SW_COUNT(depthPassed, __builtin_popcount(laneBits(passed)));
     if (_mm256_testz_si256(passed, passed)) return true;
 
     const __m256 q = interpolate(b, l.invW, l.inv);
@@ -206,6 +210,7 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
     // Texels of alpha 0 leave both surfaces alone.
     const __m256i transparent = _mm256_cmpeq_epi32(_mm256_srli_epi32(colour, 24), _mm256_setzero_si256());
     const __m256i written = _mm256_andnot_si256(transparent, passed);
+    SW_COUNT(written, __builtin_popcount(laneBits(written)));
     uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * rc.framebufferWidth + g.x;
     _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels), written, colour);
     _mm256_maskstore_epi32(reinterpret_cast<int*>(depthCells), written, depth);
@@ -303,6 +308,9 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Texel
 void scanTriangleAvx2(const TriangleSetup& s, const TexelSource& texels) {
     RenderContext& rc = renderContext;
     ZBuffer& zbuffer = rc.zbuffer;
+    SW_COUNT(scanned, 1);
+    SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
+    SW_STAGE(pixel);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
     // The box lies inside the framebuffer by construction. A depth buffer
     // that does not cover it (never the case in the program) is left to the
@@ -356,14 +364,19 @@ SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
 
 void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
                       ScreenPosition p1, ScreenPosition p2) {
+    SW_COUNT(reachedSetup, 1);
+    SW_STAGE(setup);
     TriangleSetup setup;
     if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
         scanTriangleAvx2(setup, texelSource(renderContext.currentTexture));
     }
+    SW_STAGE(vertex);
 }
 
 void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const RenderContext& rc = renderContext;
+    SW_COUNT(reachedSetup, __builtin_popcount(lanes));
+    SW_STAGE(setup);
     __m256 x[3], y[3];
     for (int c = 0; c < 3; ++c) {
         x[c] = _mm256_load_ps(t.x[c]);
@@ -383,7 +396,10 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         near = _mm256_and_ps(near, _mm256_and_ps(withinMagnitude(x[c], exactSetupLimit), withinMagnitude(y[c], exactSetupLimit)));
     }
     const unsigned acceptedLanes = lanes & static_cast<unsigned>(_mm256_movemask_ps(accepted));
-    if (acceptedLanes == 0) return;
+    if (acceptedLanes == 0) {
+        SW_STAGE(vertex);
+        return;
+    }
 
     const __m256 scale = _mm256_set1_ps(static_cast<float>(subPixelScale));
     __m256i X[3], Y[3];
@@ -442,7 +458,10 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
         TriangleSetup setup;
         if (((nearLanes >> k) & 1u) == 0) {
-            if (setupTriangle(v0, v1, v2, p0, p1, p2, setup)) scanTriangleAvx2(setup, texels);
+            if (setupTriangle(v0, v1, v2, p0, p1, p2, setup)) {
+                scanTriangleAvx2(setup, texels);
+                SW_STAGE(setup);
+            }
             continue;
         }
         if (((positive >> k) & 1u) == 0) continue;
@@ -461,5 +480,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
             setup.stepY[e] = stepY[e].v[k];
         }
         scanTriangleAvx2(setup, texels);
+        SW_STAGE(setup);
     }
+    SW_STAGE(vertex);
 }

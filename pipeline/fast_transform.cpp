@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "pipeline/fast_scan.h"
+#include "pipeline/stage_counters.h"
 #include "pipeline/vertex_processing.h"
 #include "pipeline/render_context.h"
 
@@ -181,9 +182,11 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const Vertex* first, uns
     const unsigned out = static_cast<unsigned>(_mm256_movemask_ps(outMask));
     const unsigned lanes = (1u << count) - 1u;
     const unsigned kept = lanes & ~dropped;
+    SW_COUNT(dropped, __builtin_popcount(lanes & dropped));
     if (kept == 0) return;
     const unsigned inside = kept & ~out;
     const unsigned crossing = kept & ~inside;
+    SW_COUNT(crossing, __builtin_popcount(crossing));
 
     // Triangles inside the volume go to scan conversion as (V3, V2, V1);
     // crossing ones to the clipper, each in its place in the order.
@@ -244,6 +247,8 @@ void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, co
 
 void drawTrianglesAvx2(const Vertex* vertices, size_t count) {
     const RenderContext& rc = renderContext;
+    SW_COUNT(submitted, count);
+    SW_STAGE(vertex);
     const Matrices m = broadcast(rc.modelMatrix, rc.projection);
     const __m256 hw = _mm256_set1_ps(static_cast<float>(rc.framebufferWidth) * 0.5f);
     const __m256 hh = _mm256_set1_ps(static_cast<float>(rc.framebufferHeight) * 0.5f);
@@ -269,4 +274,5 @@ void drawTrianglesAvx2(const Vertex* vertices, size_t count) {
         for (unsigned i = 0; i < 3 * laneCount; ++i) tail[i] = vertices[3 * whole + (i < 3 * n ? i : 3 * n - 3 + i % 3)];
         drawBatch(m, hw, hh, tail, n);
     }
+    SW_STAGE(other);
 }

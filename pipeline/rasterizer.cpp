@@ -2,6 +2,7 @@
 
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
+#include "pipeline/stage_counters.h"
 #include "pipeline/triangle_setup.h"
 #include "pipeline/render_context.h"
 
@@ -17,8 +18,16 @@ int32_t advance(int32_t value, int32_t step) {
 
 void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
                   ScreenPosition p1, ScreenPosition p2) {
+    SW_COUNT(reachedSetup, 1);
+    SW_STAGE(setup);
     TriangleSetup setup;
-    if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) scanTriangle(setup);
+    if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
+        SW_COUNT(scanned, 1);
+        SW_COUNT(boxPixels, boxArea(setup.minX, setup.minY, setup.maxX, setup.maxY));
+        SW_STAGE(pixel);
+        scanTriangle(setup);
+    }
+    SW_STAGE(vertex);
 }
 
 void scanTriangle(TriangleSetup setup) {
@@ -30,6 +39,7 @@ void scanTriangle(TriangleSetup setup) {
         int32_t e[3] = {row[0], row[1], row[2]};
         for (int32_t x = setup.minX; x <= setup.maxX; ++x) {
             if (e[0] >= 0 && e[1] >= 0 && e[2] >= 0) {
+                SW_COUNT(covered, 1);
                 const float b0 = static_cast<float>(e[0]);
                 const float b1 = static_cast<float>(e[1]);
                 const float b2 = static_cast<float>(e[2]);
@@ -41,8 +51,10 @@ void scanTriangle(TriangleSetup setup) {
                 const float v = (b0 * a[0].vOverW + b1 * a[1].vOverW + b2 * a[2].vOverW) * inv * r;
                 const uint32_t depth = ZBuffer::toDepth(zf);
                 if (rc.zbuffer.get(x, y) < depth) {
+                    SW_COUNT(depthPassed, 1);
                     const uint32_t colour = rc.currentTexture->sample(u, v, 0);
                     if ((colour >> 24) != 0) {
+                        SW_COUNT(written, 1);
                         putPixel(x, y, colour);
                         rc.zbuffer.set(x, y, depth);
                     }

@@ -6,6 +6,7 @@
 #include "base/check.h"
 #include "pipeline/rasterizer.h"
 #include "pipeline/render_context.h"
+#include "pipeline/stage_counters.h"
 
 const glm::vec4 clipPlanes[6] = {
     {clipGuard, 0.0f, 0.0f, 1.0f},  {-clipGuard, 0.0f, 0.0f, 1.0f}, {0.0f, clipGuard, 0.0f, 1.0f},
@@ -137,11 +138,16 @@ void drawTriangle(const Vertex& v1, const Vertex& v2, const Vertex& v3) {
     const glm::vec4 c2 = toClipSpace(v2);
     const glm::vec4 c3 = toClipSpace(v3);
     const uint32_t o1 = outcode(c1), o2 = outcode(c2), o3 = outcode(c3);
-    if ((o1 & o2 & o3) != 0) return;
+    SW_COUNT(submitted, 1);
+    if ((o1 & o2 & o3) != 0) {
+        SW_COUNT(dropped, 1);
+        return;
+    }
     if ((o1 | o2 | o3) == 0) {
         triangleSink(v3, v2, v1, project(c3), project(c2), project(c1));
         return;
     }
+    SW_COUNT(crossing, 1);
     drawClipped(v1, v2, v3, c1, c2, c3, triangleSink);
 }
 

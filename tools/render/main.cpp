@@ -1,7 +1,10 @@
 // scanweaver-render: the program's start-up and frames without a window.
 //
 //   scanweaver-render --time T [--depth-view] [--as-shown] [--model PATH] --out FILE.png
-//   scanweaver-render --bench N [--model PATH]
+//   scanweaver-render --bench N [--stages] [--model PATH]
+//
+// --stages also reports per path where the frame goes; only the counting
+// build, scanweaver-render-stages, gathers those figures.
 //
 // Run in a data directory. Frames come from the same library calls the window
 // program makes, so they are the pictures it shows.
@@ -24,6 +27,7 @@
 #include "assets/model.h"
 #include "pipeline/render_context.h"
 #include "pipeline/render_path.h"
+#include "pipeline/stage_counters.h"
 
 namespace {
 
@@ -33,6 +37,7 @@ struct Options {
     long benchFrames = 0;
     bool depthView = false;
     bool asShown = false;
+    bool stages = false;
     std::string model = sceneModelPath;
     std::string out;
 };
@@ -40,7 +45,7 @@ struct Options {
 [[noreturn]] void usage() {
     std::fprintf(stderr,
                  "usage: scanweaver-render --time T [--depth-view] [--as-shown] [--model PATH] --out FILE.png"
-                 " | --bench N [--model PATH]   (T >= 1, N >= 2)\n");
+                 " | --bench N [--stages] [--model PATH]   (T >= 1, N >= 2)\n");
     std::exit(2);
 }
 
@@ -74,6 +79,8 @@ Options parseOptions(int argc, char** argv) {
             options.depthView = true;
         } else if (arg == "--as-shown") {
             options.asShown = true;
+        } else if (arg == "--stages") {
+            options.stages = true;
         } else {
             usage();
         }
@@ -82,6 +89,13 @@ Options parseOptions(int argc, char** argv) {
     if (bench == options.haveTime) usage();
     if (options.haveTime && options.out.empty()) usage();
     if (bench && (!options.out.empty() || options.depthView || options.asShown)) usage();
+    if (options.stages && !bench) usage();
+#ifndef SCANWEAVER_STAGE_COUNTERS
+    if (options.stages) {
+        std::fprintf(stderr, "scanweaver-render: --stages needs the counting build, scanweaver-render-stages\n");
+        std::exit(2);
+    }
+#endif
     return options;
 }
 
@@ -138,6 +152,48 @@ double timeFrame(double t) {
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+#ifdef SCANWEAVER_STAGE_COUNTERS
+// The stage figures of one path over its timed frames. The clock counts
+// processor ticks; they become milliseconds by the wall time of the same span.
+struct StageFigures {
+    StageCounters counts;
+    double msPerTick;
+};
+
+struct StageSpan {
+    std::chrono::steady_clock::time_point start;
+
+    StageSpan() {
+        stageCounters = StageCounters{};
+        start = std::chrono::steady_clock::now();
+        stageCounters.since = __rdtsc();
+    }
+
+    StageFigures finish() const {
+        SW_STAGE(other);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        uint64_t ticks = 0;
+        for (const uint64_t t : stageCounters.ticks) ticks += t;
+        return {stageCounters, ticks == 0 ? 0.0 : ms / static_cast<double>(ticks)};
+    }
+};
+
+void printStages(RenderPath path, const StageFigures& f, long frames) {
+    const StageCounters& c = f.counts;
+    const double n = static_cast<double>(frames);
+    const auto ms = [&](Stage s) { return static_cast<double>(c.ticks[static_cast<int>(s)]) * f.msPerTick / n; };
+    std::printf("%s stages per frame: vertex_ms=%.3f setup_ms=%.3f pixel_ms=%.3f other_ms=%.3f\n",
+                renderPathName(path), ms(Stage::vertex), ms(Stage::setup), ms(Stage::pixel), ms(Stage::other));
+    const auto per = [n](uint64_t count) { return static_cast<double>(count) / n; };
+    std::printf("%s counts per frame: submitted=%.0f skipped=%.0f dropped=%.0f crossing=%.0f reached_setup=%.0f"
+                " rejected=%.0f scanned=%.0f box_pixels=%.0f covered=%.0f depth_passed=%.0f written=%.0f"
+                " groups=%.0f\n",
+                renderPathName(path), per(c.submitted), per(c.skipped), per(c.dropped), per(c.crossing),
+                per(c.reachedSetup), per(c.reachedSetup - c.scanned), per(c.scanned), per(c.boxPixels),
+                per(c.covered), per(c.depthPassed), per(c.written), per(c.groups));
+}
+#endif
+
 // Times N frames spread over the 30-second animation on the path the program
 // uses. When that is not the reference path, the same N frames are first
 // timed on the reference path, so that both medians come from the same run;
@@ -148,14 +204,23 @@ int bench(const Options& options) {
     renderContext.keyboardState = keys;
     const RenderPath used = currentRenderPath();
     const long n = options.benchFrames;
-    const auto timeFrames = [n](RenderPath path) {
+#ifdef SCANWEAVER_STAGE_COUNTERS
+    StageFigures stages[2] = {};
+#endif
+    const auto timeFrames = [&](RenderPath path) {
         setRenderPath(path);
         for (int i = 0; i < 3; ++i) renderFrame(1.0);
         std::vector<double> ms;
         ms.reserve(static_cast<size_t>(n));
+#ifdef SCANWEAVER_STAGE_COUNTERS
+        const StageSpan span;
+#endif
         for (long i = 0; i < n; ++i) {
             ms.push_back(timeFrame(1.0 + 29.0 * static_cast<double>(i) / static_cast<double>(n - 1)));
         }
+#ifdef SCANWEAVER_STAGE_COUNTERS
+        stages[path == RenderPath::reference ? 0 : 1] = span.finish();
+#endif
         return summarise(ms);
     };
     const bool compare = used != RenderPath::reference;
@@ -168,6 +233,12 @@ int bench(const Options& options) {
     } else {
         std::printf("reference path only: this processor has no faster one\n");
     }
+#ifdef SCANWEAVER_STAGE_COUNTERS
+    if (options.stages) {
+        printStages(RenderPath::reference, stages[0], n);
+        if (compare) printStages(used, stages[1], n);
+    }
+#endif
     std::printf("frames=%ld median_ms=%.3f min_ms=%.3f max_ms=%.3f\n", n, times.median, times.min, times.max);
     return 0;
 }
