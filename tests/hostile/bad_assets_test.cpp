@@ -111,7 +111,8 @@ std::string leftOut(int shape, const char* name, int count) {
            std::to_string(count) + " faces with out-of-range indices or non-finite positions\n";
 }
 
-// The bounding-box lines, which end the model's statistics.
+// The bounding-box lines, which end the model's statistics, and the line
+// naming the written frame.
 std::string bounds(const Outcome& run) {
     const size_t at = run.out.find("bmin = ");
     return at == std::string::npos ? std::string() : run.out.substr(at);
@@ -196,15 +197,15 @@ TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
     // The library's text and its line break, then ours, each ending its line.
     EXPECT_EQ(run.err,
               "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " + path + "!\n");
-    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.out, "wrote x.png (640x480)\n");
 
     // The same frame as a model that has nothing to draw, whose bounding box stays empty.
     const Outcome faceless = renderWith(objPath, scene_files::baseAttributes);
     EXPECT_EQ(faceless.status, 0);
     EXPECT_EQ(faceless.err, "");
     const std::string max = "340282346638528859811704183484516925440.000000";
-    EXPECT_EQ(bounds(faceless),
-              "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" + max + "\n");
+    EXPECT_EQ(bounds(faceless), "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" +
+                                    max + "\nwrote x.png (640x480)\n");
     EXPECT_EQ(faceless.out.find("shape["), std::string::npos);
     const std::vector<uint8_t> cubeAlone = picture(run);
     ASSERT_FALSE(cubeAlone.empty());
