@@ -194,7 +194,9 @@ TEST(BadAssets, materialTexturesAreFoundUnderWindowsNames) {
     for (const auto& c : cases) {
         const std::string dir = freshScene();
         scene_files::writeFile(dir + "/" + mtlPath, std::string("newmtl wall\nKd 1 1 1\nmap_Kd ") + c.name + "\n");
-        for (const auto& file : c.extra) scene_files::writeFile(dir + "/models/qorvelin-sponza/" + file.first, file.second);
+        for (const auto& file : c.extra) {
+            scene_files::writeFile(dir + "/models/qorvelin-sponza/" + file.first, file.second);
+        }
         const Outcome run = render(dir);
         EXPECT_EQ(run.err, c.err) << c.name;
         EXPECT_EQ(run.status, *c.err ? 1 : 0) << c.name;
@@ -211,8 +213,8 @@ TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
         run = renderWith(objPath, obj);
         EXPECT_EQ(run.status, 0);
         // The library's text and its line break, then ours, each ending its line.
-        EXPECT_EQ(run.err,
-                  "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " + path + "!\n");
+        EXPECT_EQ(run.err, "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " +
+                               path + "!\n");
         EXPECT_EQ(run.out, "wrote x.png (640x480)\n");
     }
 
