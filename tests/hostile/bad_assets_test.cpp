@@ -111,7 +111,8 @@ std::string leftOut(int shape, const char* name, int count) {
            std::to_string(count) + " faces with out-of-range indices or non-finite positions\n";
 }
 
-// The bounding-box lines, which end the model's statistics.
+// The bounding-box lines, which end the model's statistics, and the line
+// naming the written frame.
 std::string bounds(const Outcome& run) {
     const size_t at = run.out.find("bmin = ");
     return at == std::string::npos ? std::string() : run.out.substr(at);
@@ -172,39 +173,58 @@ TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
     }
 }
 
-TEST(BadAssets, materialTexturesAreLookedUpUnderEitherSlash) {
-    Outcome run = renderWith(wallPath, missing);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to find file: textures/wall.png\n");
-
-    run = renderWith(mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to find file: textures\\gone.png\n");
-
-    // Windows-style names load.
-    run = renderWith(mtlPath, "newmtl wall\nKd 1 1 1\nmap_Kd textures\\wall.png\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("material[0].diffuse_texname = textures\\wall.png\n"), std::string::npos);
-    EXPECT_EQ(picture(run), picture(reference()));
+TEST(BadAssets, materialTexturesAreFoundUnderWindowsNames) {
+    const std::string wall = scene_files::pngFile(16, 8);
+    const std::string broken = "not an image\n";
+    const struct {
+        const char* name;                                       // as the MTL file gives it
+        std::vector<std::pair<std::string, std::string>> extra;  // files beside the OBJ file
+        const char* err;                                        // "" when the scene loads
+    } cases[] = {
+        {"textures/wall.png", {{"wall.png", broken}}, ""},  // as named comes first
+        {"textures\\wall.png", {}, ""},
+        {"C:\\Users\\me\\scene\\wall.png", {{"wall.png", wall}}, ""},
+        {"D:/art/Wall.PNG", {{"wall.png", wall}}, ""},
+        {"C:\\me\\WALL.png", {{"wall.png", broken}, {"Wall.png", wall}}, ""},  // first in byte order
+        {"C:wall.png", {{"wall.png", wall}}, ""},
+        {"textures\\Wall.png", {}, "Unable to find file: textures\\Wall.png\n"},  // only beside the OBJ file
+        {"textures\\gone.png", {}, "Unable to find file: textures\\gone.png\n"},
+        {"C:\\scene\\", {}, "Unable to find file: C:\\scene\\\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = freshScene();
+        scene_files::writeFile(dir + "/" + mtlPath, std::string("newmtl wall\nKd 1 1 1\nmap_Kd ") + c.name + "\n");
+        for (const auto& file : c.extra) {
+            scene_files::writeFile(dir + "/models/qorvelin-sponza/" + file.first, file.second);
+        }
+        const Outcome run = render(dir);
+        EXPECT_EQ(run.err, c.err) << c.name;
+        EXPECT_EQ(run.status, *c.err ? 1 : 0) << c.name;
+        if (!*c.err) {
+            EXPECT_EQ(picture(run), picture(reference())) << c.name;
+        }
+    }
 }
 
 TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
-    const Outcome run = renderWith(objPath, missing);
-    EXPECT_EQ(run.status, 0);
     const std::string path = objPath;
-    // The library's text and its line break, then ours, each ending its line.
-    EXPECT_EQ(run.err,
-              "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " + path + "!\n");
-    EXPECT_EQ(run.out, "");
+    Outcome run;
+    for (const std::string& obj : {directory, missing}) {
+        run = renderWith(objPath, obj);
+        EXPECT_EQ(run.status, 0);
+        // The library's text and its line break, then ours, each ending its line.
+        EXPECT_EQ(run.err, "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " +
+                               path + "!\n");
+        EXPECT_EQ(run.out, "wrote x.png (640x480)\n");
+    }
 
     // The same frame as a model that has nothing to draw, whose bounding box stays empty.
     const Outcome faceless = renderWith(objPath, scene_files::baseAttributes);
     EXPECT_EQ(faceless.status, 0);
     EXPECT_EQ(faceless.err, "");
     const std::string max = "340282346638528859811704183484516925440.000000";
-    EXPECT_EQ(bounds(faceless),
-              "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" + max + "\n");
+    EXPECT_EQ(bounds(faceless), "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" +
+                                    max + "\nwrote x.png (640x480)\n");
     EXPECT_EQ(faceless.out.find("shape["), std::string::npos);
     const std::vector<uint8_t> cubeAlone = picture(run);
     ASSERT_FALSE(cubeAlone.empty());
