@@ -9,15 +9,11 @@ using namespace testing_support;
 
 namespace {
 
+constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+constexpr float inf = std::numeric_limits<float>::infinity();
+
 class RasterizerTest : public RenderTest {
 protected:
-    // A 1 x 1 texture of one ARGB colour.
-    const Texture* solid(uint32_t argb) {
-        static uint32_t colour;
-        colour = argb << 8 | argb >> 24;  // to 0xRRGGBBAA
-        return own(makeTexture(1, 1, [](int32_t, int32_t) { return colour; }));
-    }
-
     // Draws the screen triangle (x, y) pairs at depth z, w = 1, with u = v = 0.
     void fill(float x0, float y0, float x1, float y1, float x2, float y2, float z = 0.5f) {
         const Vertex v{};
@@ -27,67 +23,64 @@ protected:
 
 }  // namespace
 
-TEST(FastReciprocalTest, isCloseToOneOverQ) {
-    EXPECT_FLOAT_EQ(fastReciprocal(1.0f), 0.9999935f);
-    for (float q : {0.001f, 0.5f, 3.0f, 1234.5f}) EXPECT_NEAR(fastReciprocal(q) * q, 1.0f, 2e-5f) << q;
-}
-
 TEST_F(RasterizerTest, smallTriangleCoversPixelsUpToTheHypotenuse) {
     fill(0, 0, 4, 0, 0, 4);
     EXPECT_EQ(coveredPixels(), 15);
     for (int y = 0; y <= 5; ++y) {
         for (int x = 0; x <= 5; ++x) {
-            const bool inside = x + y <= 4;
-            EXPECT_EQ(depthAt(x, y), inside ? 8388607u : 0u) << x << "," << y;
-            EXPECT_EQ(pixel(x, y), inside ? 0xFFFFFFFFu : 0u) << x << "," << y;
+            EXPECT_EQ(depthAt(x, y), x + y <= 4 ? 8388607u : 0u) << x << "," << y;
+            EXPECT_EQ(pixel(x, y), x + y <= 4 ? 0xFFFFFFFFu : 0u) << x << "," << y;
         }
     }
-
-    // The same corners in the other winding face away.
-    std::fill(depth.begin(), depth.end(), 0u);
-    fill(0, 0, 0, 4, 4, 0);
-    EXPECT_EQ(coveredPixels(), 0);
 }
 
-TEST_F(RasterizerTest, rejectsSliversAndUnusableCorners) {
-    fill(0, 0, 10, 0, 0, 0.04f);  // twice the area is 0.4 square pixels
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    fill(nan, 0, 4, 0, 0, 4);
-    fill(0, 0, 4, nan, 0, 4);
-    EXPECT_EQ(coveredPixels(), 0);
-
-    // Corners far beyond any image must not overflow the fixed-point set-up
-    // (the sanitizer build turns an overflowing conversion into a failure).
-    fill(0, 0, inf, 0, 0, inf);
-    fill(-inf, -inf, 4, 0, 0, 4);
-    fill(0, 0, 1e30f, 0, 0, 1e30f);
-    fill(-1e9f, -1e9f, 3e9f, -1e9f, -1e9f, 3e9f);
-}
-
-TEST_F(RasterizerTest, boundingBoxIsClampedToTheFramebuffer) {
-    fill(-10, 0, 5, 0, -10, 15);  // x + y <= 5 from column 0 on
-    EXPECT_EQ(coveredPixels(), 21);
-    EXPECT_NE(depthAt(0, 5), 0u);
-    EXPECT_EQ(depthAt(0, 6), 0u);
-
-    std::fill(depth.begin(), depth.end(), 0u);
-    fill(630, 0, 645, 0, 630, 15);  // columns 630 ... 639 only
-    EXPECT_EQ(coveredPixels(), 115);
-    EXPECT_NE(depthAt(639, 6), 0u);
-    EXPECT_EQ(depthAt(639, 7), 0u);
-
-    std::fill(depth.begin(), depth.end(), 0u);
-    fill(-100, -100, 2000, -100, -100, 2000);  // beyond every side
-    EXPECT_EQ(coveredPixels(), 640 * 480);
+// One triangle on a clear frame: what it covers, and pixels read back.
+TEST_F(RasterizerTest, coverageOfTrianglesThatAreClampedRejectedOrSeeThrough) {
+    struct Probe {
+        int32_t x, y;
+        uint32_t pixel, depth;
+    };
+    struct Case {
+        const char* what;
+        float x0, y0, x1, y1, x2, y2;
+        uint32_t argb;
+        int covered;
+        std::vector<Probe> probes;
+    };
+    const uint32_t white = 0xFFFFFFFFu, half = 8388607u;
+    const Case cases[] = {
+        {"facing away", 0, 0, 0, 4, 4, 0, white, 0, {}},
+        {"sliver of area 0.2", 0, 0, 10, 0, 0, 0.04f, white, 0, {}},
+        {"NaN x", notANumber, 0, 4, 0, 0, 4, white, 0, {}},
+        {"NaN y", 0, 0, 4, notANumber, 0, 4, white, 0, {}},
+        {"clamped on the left", -10, 0, 5, 0, -10, 15, white, 21, {{0, 5, white, half}, {0, 6, 0, 0}}},
+        {"clamped on the right", 630, 0, 645, 0, 630, 15, white, 115, {{639, 6, white, half}, {639, 7, 0, 0}}},
+        {"beyond every side", -100, -100, 2000, -100, -100, 2000, white, 640 * 480, {}},
+        // Corners far beyond any image must not overflow the fixed-point set-up.
+        {"infinite corners", 0, 0, inf, 0, 0, inf, white, 0, {}},
+        {"minus infinite corner", -inf, -inf, 4, 0, 0, 4, white, 0, {}},
+        {"corners at 1e30", 0, 0, 1e30f, 0, 0, 1e30f, white, 0, {}},
+        {"corners at 3e9", -1e9f, -1e9f, 3e9f, -1e9f, -1e9f, 3e9f, white, 0, {}},
+        {"alpha 0 is discarded", 0, 0, 4, 0, 0, 4, 0x00FFFFFFu, 0, {{0, 0, 0, 0}}},
+        {"other alpha is stored unblended", 0, 0, 4, 0, 0, 4, 0x80A0B0C0u, 15, {{0, 0, 0x80A0B0C0u, half}}},
+    };
+    for (const Case& c : cases) {
+        std::fill(pixels.begin(), pixels.end(), 0u);
+        std::fill(depth.begin(), depth.end(), 0u);
+        renderContext.currentTexture = solid(c.argb);
+        fill(c.x0, c.y0, c.x1, c.y1, c.x2, c.y2);
+        EXPECT_EQ(coveredPixels(), c.covered) << c.what;
+        for (const Probe& p : c.probes) {
+            EXPECT_EQ(pixel(p.x, p.y), p.pixel) << c.what << " at " << p.x << "," << p.y;
+            EXPECT_EQ(depthAt(p.x, p.y), p.depth) << c.what << " at " << p.x << "," << p.y;
+        }
+    }
 }
 
 TEST_F(RasterizerTest, sharedEdgeIsDrawnByBothAndFirstEqualDepthWins) {
-    const Texture* first = solid(0xFF0000FFu);
-    const Texture* second = solid(0xFF00FF00u);
-    renderContext.currentTexture = first;
+    renderContext.currentTexture = solid(0xFF0000FFu);
     fill(0, 0, 4, 0, 0, 4);
-    renderContext.currentTexture = second;
+    renderContext.currentTexture = solid(0xFF00FF00u);
     fill(4, 0, 4, 4, 0, 4);
     EXPECT_EQ(coveredPixels(), 25);
     for (int y = 0; y <= 4; ++y) {
@@ -104,19 +97,6 @@ TEST_F(RasterizerTest, sharedEdgeIsDrawnByBothAndFirstEqualDepthWins) {
     fill(0, 0, 4, 0, 0, 4, 0.75f);
     EXPECT_EQ(pixel(1, 1), 0xFFFF0000u);
     EXPECT_EQ(pixel(4, 4), 0xFF00FF00u);
-}
-
-TEST_F(RasterizerTest, alphaZeroIsDiscardedAndOtherAlphaIsStoredUnblended) {
-    std::fill(pixels.begin(), pixels.end(), 0x01020304u);
-    renderContext.currentTexture = solid(0x00FFFFFFu);
-    fill(0, 0, 4, 0, 0, 4);
-    EXPECT_EQ(coveredPixels(), 0);
-    EXPECT_EQ(pixel(0, 0), 0x01020304u);
-
-    renderContext.currentTexture = solid(0x80A0B0C0u);
-    fill(0, 0, 4, 0, 0, 4);
-    EXPECT_EQ(pixel(0, 0), 0x80A0B0C0u);
-    EXPECT_EQ(depthAt(0, 0), 8388607u);
 }
 
 TEST_F(RasterizerTest, textureCoordinatesArePerspectiveCorrect) {
