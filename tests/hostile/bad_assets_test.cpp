@@ -29,26 +29,27 @@ namespace {
 
 struct Outcome {
     int status;  // exit status, or 128 + signal number
-    std::string out;
-    std::string err;
-    std::string dir;
+    std::string out, err, dir;
 };
 
-// A fresh copy of the valid data directory, named after the running test.
-std::string freshScene() {
+const std::string unchanged = "<unchanged>", missing = "<missing>";
+const std::string directory = "<directory>";  // fopen succeeds on one; decoding must still fail
+
+// Runs the renderer for one frame at t = 1.5 in a fresh copy of the valid data
+// directory, named after the running test, in which `file` holds `bytes`, is
+// missing or is a directory. A hang ends in a time-out, which the status check reports.
+Outcome renderWith(const std::string& file = "", const std::string& bytes = unchanged) {
     static int n = 0;
-    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    const std::string dir = std::string(HOSTILE_WORK_DIR) + "/" + info->name() + "." + std::to_string(n++);
+    const std::string dir = std::string(HOSTILE_WORK_DIR) + "/" +
+                            testing::UnitTest::GetInstance()->current_test_info()->name() + "." + std::to_string(n++);
     mkdir(HOSTILE_WORK_DIR, 0755);
     std::system(("rm -rf '" + dir + "'").c_str());
     mkdir(dir.c_str(), 0755);
     scene_files::writeBaseScene(dir);
-    return dir;
-}
-
-// Runs the renderer for one frame at t = 1.5 inside dir, writing x.png there.
-// A hang ends in a time-out, which the status check reports.
-Outcome render(const std::string& dir) {
+    const std::string path = dir + "/" + file;
+    if (bytes != unchanged) std::remove(path.c_str());
+    if (bytes == directory) mkdir(path.c_str(), 0755);
+    if (bytes != unchanged && bytes != missing && bytes != directory) scene_files::writeFile(path, bytes);
     std::fflush(nullptr);
     const int raw = std::system(("cd '" + dir + "' && exec timeout -s ALRM 300 '" SCANWEAVER_RENDER_PATH
                                  "' --time 1.5 --out x.png >stdout.txt 2>stderr.txt")
@@ -57,25 +58,12 @@ Outcome render(const std::string& dir) {
     return {status, scene_files::readFile(dir + "/stdout.txt"), scene_files::readFile(dir + "/stderr.txt"), dir};
 }
 
-const std::string missing = "<missing>";
-const std::string directory = "<directory>";  // fopen succeeds on one; decoding must still fail
-
-// Renders a fresh scene in which `file` holds `bytes`, is missing or is a directory.
-Outcome renderWith(const std::string& file, const std::string& bytes) {
-    const std::string dir = freshScene();
-    const std::string path = dir + "/" + file;
-    std::remove(path.c_str());
-    if (bytes == directory) {
-        mkdir(path.c_str(), 0755);
-    } else if (bytes != missing) {
-        scene_files::writeFile(path, bytes);
-    }
-    return render(dir);
-}
+// A run's exit status and standard error, as "status: text".
+std::string ending(const Outcome& run) { return std::to_string(run.status) + ": " + run.err; }
 
 // The valid scene's run, made once per process.
 const Outcome& reference() {
-    static const Outcome run = render(freshScene());
+    static const Outcome run = renderWith();
     return run;
 }
 
@@ -159,49 +147,43 @@ TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
                              : std::make_pair("missing", missing));
         for (const auto& image : images) {
             const Outcome run = renderWith(file, image.second);
-            EXPECT_EQ(run.status, 1) << file << ", " << image.first;
-            EXPECT_EQ(run.err, "Couldn't open image " + std::string(file) + "!\n") << file << ", " << image.first;
+            EXPECT_EQ(ending(run), "1: Couldn't open image " + std::string(file) + "!\n")
+                << file << ", " << image.first;
         }
     }
     // Its missing texels read as 0.
     const std::string bmp = scene_files::bmpFile(16, 16);
     for (const char* file : {"texture.bmp", "cool.bmp"}) {
         const Outcome run = renderWith(file, bmp.substr(0, bmp.size() / 2));
-        EXPECT_EQ(run.status, 0) << file;
-        EXPECT_EQ(run.err, "") << file;
+        EXPECT_EQ(ending(run), "0: ") << file;
     }
 }
 
 TEST(BadAssets, materialTexturesAreLookedUpUnderEitherSlash) {
     Outcome run = renderWith(wallPath, missing);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to find file: textures/wall.png\n");
+    EXPECT_EQ(ending(run), "1: Unable to find file: textures/wall.png\n");
 
     run = renderWith(mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to find file: textures\\gone.png\n");
+    EXPECT_EQ(ending(run), "1: Unable to find file: textures\\gone.png\n");
 
     // Windows-style names load.
     run = renderWith(mtlPath, "newmtl wall\nKd 1 1 1\nmap_Kd textures\\wall.png\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ending(run), "0: ");
     EXPECT_NE(run.out.find("material[0].diffuse_texname = textures\\wall.png\n"), std::string::npos);
     EXPECT_EQ(picture(run), picture(reference()));
 }
 
 TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
     const Outcome run = renderWith(objPath, missing);
-    EXPECT_EQ(run.status, 0);
     const std::string path = objPath;
     // The library's text and its line break, then ours, each ending its line.
-    EXPECT_EQ(run.err,
-              "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " + path + "!\n");
+    EXPECT_EQ(ending(run),
+              "0: Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " + path + "!\n");
     EXPECT_EQ(run.out, "");
 
     // The same frame as a model that has nothing to draw, whose bounding box stays empty.
     const Outcome faceless = renderWith(objPath, scene_files::baseAttributes);
-    EXPECT_EQ(faceless.status, 0);
-    EXPECT_EQ(faceless.err, "");
+    EXPECT_EQ(ending(faceless), "0: ");
     const std::string max = "340282346638528859811704183484516925440.000000";
     EXPECT_EQ(bounds(faceless),
               "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" + max + "\n");
@@ -211,17 +193,15 @@ TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
     EXPECT_EQ(cubeAlone, picture(faceless));
     EXPECT_NE(cubeAlone, std::vector<uint8_t>(cubeAlone.size(), 0)) << "the cube is missing";
     // The valid scene, which the other tests compare with, runs cleanly and draws more.
-    EXPECT_EQ(reference().status, 0);
-    EXPECT_EQ(reference().err, "");
+    EXPECT_EQ(ending(reference()), "0: ");
     EXPECT_NE(bounds(reference()), "");
     EXPECT_NE(picture(reference()), cubeAlone) << "the base model draws nothing, so the comparisons prove nothing";
 }
 
 TEST(BadAssets, missingMaterialLibraryWarnsAndLoadingGoesOn) {
     const Outcome run = renderWith(mtlPath, missing);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err,
-              "Material file [ sponza.mtl ] not found in a path : models/qorvelin-sponza/\n"
+    EXPECT_EQ(ending(run),
+              "0: Material file [ sponza.mtl ] not found in a path : models/qorvelin-sponza/\n"
               "Failed to load material file(s). Use default material.\n"
               "material [ 'wall' ] not found in .mtl\n\n");
     EXPECT_NE(run.out.find("# of materials = 0\n# of shapes    = 1\n"), std::string::npos);
@@ -258,8 +238,7 @@ TEST(BadAssets, facesWithNonFiniteOrOverflowingPositionsAreLeftOut) {
                                                 "v 0e999 0 0\nv 1e400 0 0\nv 0 -1e400 0\n"
                                                 "v 1e39 1e39 1e39\nv 0 0 -1e39\n"
                                                 "o wild\nf 1 2 7\nf 8 1 2\nf 2 9 1\nf 10 10 10\nf 1 11 2\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, leftOut(1, "wild", 5));
+    EXPECT_EQ(ending(run), "0: " + leftOut(1, "wild", 5));
     EXPECT_EQ(bounds(run), bounds(reference()));  // nothing of a left-out face was measured
     EXPECT_EQ(picture(run), picture(reference()));
 }
@@ -281,8 +260,7 @@ TEST(BadAssets, wildAttributesOfUsableFacesAreDrawnWithoutHarm) {
                                    "o smoothed\ns 1\nf 1/1 2/2 3/3\n"
                                    "f 3/1 4/2 3/3\n"  // zero area: no direction to smooth with
                                    "f 4 3 1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ending(run), "0: ");
     EXPECT_NE(run.out.find("Compute smoothingNormal for shape [2]\n"), std::string::npos);
     EXPECT_FALSE(picture(run).empty());
 }
@@ -292,8 +270,7 @@ TEST(BadAssets, shapesWithoutFacesYieldNothing) {
                                                 "usemtl wall\no first\nf 1/1/1 2/2/1 3/3/1\n"
                                                 "o lines\nl 1 2 3\n"
                                                 "o last\nf 3/3/1 2/2/1 1/1/1\nf 1/1/1 3/3/1 4/4/1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ending(run), "0: ");
     EXPECT_NE(run.out.find("# of shapes    = 3\n"), std::string::npos);
     EXPECT_NE(run.out.find("shape[0] material_id 0\n"), std::string::npos);
     EXPECT_EQ(run.out.find("shape[1"), std::string::npos);
@@ -301,40 +278,35 @@ TEST(BadAssets, shapesWithoutFacesYieldNothing) {
 }
 
 TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
-    auto safe = [](const std::string& bytes) {
-        return imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    };
-    const std::string valid = scene_files::jpgFile(8, 8);
-    ASSERT_GT(valid.size(), 100u);
-    EXPECT_TRUE(safe(valid));
-    EXPECT_TRUE(safe(jpegWithHuffmanCounts(16)));  // exactly 256 symbols
-    EXPECT_FALSE(safe(jpegWithHuffmanCounts(17)));
-    EXPECT_FALSE(safe("\xFF\xFF" + jpegWithHuffmanCounts(17).substr(1)));  // fill bytes before the start
-
-    // Inside a segment the decoder skips, the same bytes are harmless.
-    const std::string table = jpegWithHuffmanCounts(17).substr(2);
-    const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
-    EXPECT_TRUE(safe(comment + table + valid.substr(2)));
-
-    // Past the frame header, in a later scan's tables, they are not.
+    const std::string valid = scene_files::jpgFile(8, 8), table = jpegWithHuffmanCounts(17).substr(2);
     ASSERT_NE(valid.find("\xFF\xC0"), std::string::npos);
-    EXPECT_FALSE(safe(valid.substr(0, valid.size() - 2) + table + valid.substr(valid.size() - 2)));
-
-    // Other formats are not read as JPEG.
-    EXPECT_TRUE(safe(scene_files::pngFile(4, 4) + table));
-    EXPECT_TRUE(safe(""));
-
-    // Binary PNM: 8-bit samples only, and numbers that fit an int; the
-    // header is read with the decoder's comment and end-of-file rules.
+    const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
     const std::string pixels(12, '\x40');
-    EXPECT_TRUE(safe("P6\n2 2\n255\n" + pixels));
-    EXPECT_TRUE(safe("P5 # comment 999\n4\t3\n255 " + pixels));
-    EXPECT_FALSE(safe("P6\n2 2\n256\n" + pixels));
-    EXPECT_FALSE(safe("P5\n# maximum below\n2 2 65535\n" + pixels));
-    EXPECT_FALSE(safe("P6\n2147483648 1\n255\n" + pixels));
-    EXPECT_TRUE(safe("P6\n2147483647 1\n255\n" + pixels));
-    EXPECT_FALSE(safe("P6\n2 2\n2555"));  // the final digit counts, read or not
-    EXPECT_TRUE(safe("P3\n2 2\n65535\n"));  // text PNM is not decoded at all
+    const std::pair<std::string, bool> cases[] = {
+        {valid, true},
+        {jpegWithHuffmanCounts(16), true},  // exactly 256 symbols
+        {jpegWithHuffmanCounts(17), false},
+        {"\xFF\xFF" + jpegWithHuffmanCounts(17).substr(1), false},  // fill bytes before the start
+        {comment + table + valid.substr(2), true},  // inside a segment the decoder skips
+        {valid.substr(0, valid.size() - 2) + table + valid.substr(valid.size() - 2), false},  // a later scan's tables
+        {scene_files::pngFile(4, 4) + table, true},  // other formats are not read as JPEG
+        {"", true},
+        // Binary PNM: 8-bit samples only, and numbers that fit an int; the
+        // header is read with the decoder's comment and end-of-file rules.
+        {"P6\n2 2\n255\n" + pixels, true},
+        {"P5 # comment 999\n4\t3\n255 " + pixels, true},
+        {"P6\n2 2\n256\n" + pixels, false},
+        {"P5\n# maximum below\n2 2 65535\n" + pixels, false},
+        {"P6\n2147483648 1\n255\n" + pixels, false},
+        {"P6\n2147483647 1\n255\n" + pixels, true},
+        {"P6\n2 2\n2555", false},  // the final digit counts, read or not
+        {"P3\n2 2\n65535\n", true},  // text PNM is not decoded at all
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string& bytes = cases[i].first;
+        EXPECT_EQ(imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), cases[i].second)
+            << "case " << i;
+    }
 }
 
 int main(int argc, char** argv) {
