@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -36,8 +37,7 @@ constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
 
 struct Frame {
-    std::vector<uint32_t> pixels;
-    std::vector<uint32_t> depth;
+    std::vector<uint32_t> pixels, depth;
 };
 
 uint8_t keys[SDL_NUM_SCANCODES];
@@ -76,11 +76,8 @@ void expectEveryPathDrawsLikeTheReference() {
     std::vector<RenderPath> paths;
     for (RenderPath path : allRenderPaths) {
         if (path == RenderPath::reference) continue;
-        if (renderPathSupported(path)) {
-            paths.push_back(path);
-        } else {
-            std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
-        }
+        if (renderPathSupported(path)) paths.push_back(path);
+        else std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
     }
     if (paths.empty()) GTEST_SKIP() << "this processor supports no path besides the reference";
 
@@ -89,12 +86,7 @@ void expectEveryPathDrawsLikeTheReference() {
         const double t = 1.0 + 29.0 * i / (FRAMES_PER_SCENE - 1);
         for (const bool depthView : {false, true}) {
             const Frame want = renderFrame(RenderPath::reference, t, depthView);
-            for (size_t k = 0; k < want.depth.size(); ++k) {
-                if (want.depth[k] != 0) {
-                    ++litFrames;
-                    break;
-                }
-            }
+            litFrames += std::count(want.depth.begin(), want.depth.end(), 0u) != static_cast<long>(want.depth.size());
             for (RenderPath path : paths) {
                 const Frame got = renderFrame(path, t, depthView);
                 SCOPED_TRACE(::testing::Message() << renderPathName(path) << " at t = " << t
@@ -113,34 +105,16 @@ void expectEveryPathDrawsLikeTheReference() {
 // 0x80.
 Texture* makeTexture(int32_t w, int32_t h, uint32_t seed, bool holes) {
     std::mt19937 random(seed);
-    Texture* tex = new Texture{};
-    tex->width = w;
-    tex->height = h;
-    tex->bytesPerPixel = 4;
-    tex->data = new uint8_t[static_cast<size_t>(w) * h * 4];
+    uint8_t* data = new uint8_t[static_cast<size_t>(w) * h * 4];
     for (int32_t i = 0; i < w * h; ++i) {
-        const uint32_t bits = random();
-        uint8_t* p = tex->data + 4 * i;
-        p[0] = bits & 0xFF;
-        p[1] = (bits >> 8) & 0xFF;
-        p[2] = (bits >> 16) & 0xFF;
-        const uint32_t kind = (bits >> 24) % 5;
-        p[3] = !holes ? 255 : kind == 0 ? 0 : kind == 1 ? 0x80 : 255;
+        const uint32_t bits = random(), kind = (bits >> 24) % 5;
+        for (int k = 0; k < 3; ++k) data[4 * i + k] = (bits >> 8 * k) & 0xFF;
+        data[4 * i + 3] = !holes ? 255 : kind == 0 ? 0 : kind == 1 ? 0x80 : 255;
     }
-    tex->mipchain[0] = tex->data;
-    tex->mipLevels = 1;
-    return tex;
+    return new Texture{w, h, 4, 1, data, {data}};
 }
 
-Vertex corner(float x, float y, float z, float u, float v) {
-    Vertex c{};
-    c.position[0] = x;
-    c.position[1] = y;
-    c.position[2] = z;
-    c.texcoord[0] = u;
-    c.texcoord[1] = v;
-    return c;
-}
+Vertex corner(float x, float y, float z, float u, float v) { return Vertex{{x, y, z}, {}, {}, {u, v}}; }
 
 // `count` triangles around the model origin, which the eye circles at a
 // distance of about 7: sizes from a hundredth of a pixel to far wider than
@@ -176,11 +150,7 @@ Model* syntheticModel() {
     model->textures[names[0]] = makeTexture(64, 64, 1, true);
     model->textures[names[1]] = makeTexture(48, 20, 2, true);
     model->textures[names[2]] = makeTexture(256, 4, 3, false);
-    for (const char* name : names) {
-        tinyobj::material_t material = tinyobj::material_t();
-        material.diffuse_texname = name;
-        model->materials.push_back(material);
-    }
+    for (const char* name : names) model->materials.emplace_back().diffuse_texname = name;
     std::mt19937 random(20240611);
     Mesh scatterA{{}, 0}, scatterB{{}, 1}, scatterC{{}, 2}, awkward{{}, 0}, odd{{}, -1}, tie{{}, 1}, tieAgain{{}, 2};
     addTriangles(scatterA, random, 2501, false);
@@ -190,9 +160,8 @@ Model* syntheticModel() {
 
     const float strange[] = {notANumber, inf, -inf, 1.0e30f, -1.0e30f, 1.0e-40f, -0.0f};
     for (float s : strange) {
-        odd.vertices.push_back(corner(s, 1.0f, 0.0f, 0.0f, 0.0f));
-        odd.vertices.push_back(corner(1.0f, s, 1.0f, 1.0f, 0.0f));
-        odd.vertices.push_back(corner(0.0f, 2.0f, 0.5f, 0.5f, 1.0f));
+        odd.vertices.insert(odd.vertices.end(),
+                            {corner(s, 1, 0, 0, 0), corner(1, s, 1, 1, 0), corner(0, 2, 0.5f, 0.5f, 1)});
     }
     odd.vertices.push_back(corner(0.0f, 0.0f, 0.0f, 0.0f, 0.0f));  // left over after the last triangle
 
