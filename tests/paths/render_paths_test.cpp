@@ -163,12 +163,12 @@ Model* syntheticModel() {
         odd.vertices.insert(odd.vertices.end(),
                             {corner(s, 1, 0, 0, 0), corner(1, s, 1, 1, 0), corner(0, 2, 0.5f, 0.5f, 1)});
     }
-    odd.vertices.push_back(corner(0.0f, 0.0f, 0.0f, 0.0f, 0.0f));  // left over after the last triangle
+    odd.vertices.push_back(corner(0, 0, 0, 0, 0));  // left over after the last triangle
 
     for (Mesh* mesh : {&tie, &tieAgain}) {
         const Vertex a = corner(-3, 0, -3, 0, 0), b = corner(3, 0, -3, 4, 0), c = corner(3, 0, 3, 4, 4),
                      d = corner(-3, 0, 3, 0, 4);
-        for (const Vertex& v : {a, b, c, a, c, d, a, c, b, a, d, c}) mesh->vertices.push_back(v);
+        mesh->vertices = {a, b, c, a, c, d, a, c, b, a, d, c};
     }
     // Slivers a few pixels wide and hundreds of rows tall, both windings:
     // boxes of one group per row, more rows than the pixel loop queues at once.
@@ -177,9 +177,7 @@ Model* syntheticModel() {
         const float x = -6.0f + 0.5f * static_cast<float>(i), width = 0.004f * static_cast<float>(1 + i % 12);
         const float z = i % 3 == 0 ? -2.0f : 2.0f, top = 2.0f + 0.25f * static_cast<float>(i % 5);
         const Vertex a = corner(x, -3.0f, z, 0, 0), b = corner(x + width, -3.0f, z, 1, 0), c = corner(x, top, z, 0, 9);
-        slivers.vertices.push_back(a);
-        slivers.vertices.push_back(i % 2 == 0 ? b : c);
-        slivers.vertices.push_back(i % 2 == 0 ? c : b);
+        slivers.vertices.insert(slivers.vertices.end(), {a, i % 2 == 0 ? b : c, i % 2 == 0 ? c : b});
     }
     model->meshes = {scatterA, awkward, odd, tie, tieAgain, scatterB, scatterC, slivers};
     return model;
