@@ -146,18 +146,6 @@ TEST_F(GeneratedAssets, NothingBlocksTheEyeRingOrTheCubesColumn) {
     }
 }
 
-TEST_F(GeneratedAssets, SecondRunWritesIdenticalBytes) {
-    const std::string other = std::string(DEMO_ASSETS_TEST_DIR) + "/second";
-    fs::remove_all(other);
-    const DemoAssetSummary again = writeDemoAssets(other);
-    ASSERT_TRUE(again.ok) << again.error;
-    ASSERT_EQ(again.files, summary.files);
-    for (const std::string& rel : again.files) {
-        EXPECT_TRUE(readBytes(other + "/" + rel) == readBytes(dir + "/" + rel)) << rel << " differs between runs";
-    }
-    fs::remove_all(other);
-}
-
 // A regular file where the output directory is needed, and one where the
 // model directory is, after the top-level files are written.
 TEST(GeneratorErrors, ReportsTheFileThatCouldNotBeWrittenOnOneLine) {

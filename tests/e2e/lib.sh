@@ -14,17 +14,11 @@
 set -u
 
 fail() {
-    echo "FAIL: $*" >&2
-    if [ -n "${APP_OUT:-}" ] && [ -f "$APP_OUT" ]; then
-        echo "--- first and last lines of the program's stdout:" >&2
-        { head -n 15 "$APP_OUT"; echo ...; tail -n 5 "$APP_OUT"; } >&2
-    fi
-    if [ -n "${APP_ERR:-}" ] && [ -s "$APP_ERR" ]; then
-        echo "--- the program's stderr:" >&2
-        head -n 40 "$APP_ERR" >&2
-    fi
+    echo "FAIL: $*"
+    [ -f "${APP_OUT:-}" ] && { echo "--- stdout:"; head -n 15 "$APP_OUT"; echo ...; tail -n 5 "$APP_OUT"; }
+    [ -s "${APP_ERR:-}" ] && { echo "--- stderr:"; head -n 40 "$APP_ERR"; }
     exit 1
-}
+} >&2
 
 note() { echo "-- $*"; }
 
@@ -33,8 +27,7 @@ note() { echo "-- $*"; }
 rm -rf "$WORK"
 mkdir -p "$WORK"
 
-APP_PID=""
-XVFB_PID=""
+APP_PID="" XVFB_PID=""
 app_running() { [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; }
 
 cleanup() {
@@ -115,8 +108,7 @@ wait_exit() {
     done
     APP_STATUS=0
     wait "$APP_PID" || APP_STATUS=$?
-    APP_END=$(date +%s.%N)
-    APP_PID=""
+    APP_END=$(date +%s.%N) APP_PID=""
 }
 
 # Fails unless the run ended in the frame after a stop request (or the one in
@@ -158,8 +150,7 @@ check_quiet_stderr() {
 # ends at once with status 0 and clean console output.
 stop_by_sigint() {
     kill -INT "$APP_PID"
-    local n
-    n=$(frame_count)
+    local n=$(frame_count)
     wait_exit 300
     check_stopped_promptly "$n"
     [ "$APP_STATUS" -eq 0 ] || fail "exit status $APP_STATUS after SIGINT, expected 0"

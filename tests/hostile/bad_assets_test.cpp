@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,8 +57,23 @@ Outcome renderWith(const std::string& file = "", const std::string& bytes = unch
     return {status, scene_files::readFile(dir + "/stdout.txt"), scene_files::readFile(dir + "/stderr.txt"), dir};
 }
 
+// Standard error without the parser's own out-of-range index warnings, which
+// name the last line of the file and are followed by empty lines.
+std::string withoutIndexWarnings(const std::string& err) {
+    std::string kept;
+    bool afterWarning = false;
+    for (size_t at = 0, end; at < err.size(); at = end) {
+        end = err.find('\n', at) == std::string::npos ? err.size() : err.find('\n', at) + 1;
+        const std::string line = err.substr(at, end - at);
+        const bool warning = line.find("indices out of bounds (line ") != std::string::npos;
+        if (!warning && !(afterWarning && line == "\n")) kept += line;
+        afterWarning = warning || (afterWarning && line == "\n");
+    }
+    return kept;
+}
+
 // A run's exit status and standard error, as "status: text".
-std::string ending(const Outcome& run) { return std::to_string(run.status) + ": " + run.err; }
+std::string ending(const Outcome& run) { return std::to_string(run.status) + ": " + withoutIndexWarnings(run.err); }
 
 // The valid scene's run, made once per process.
 const Outcome& reference() {
@@ -75,23 +89,6 @@ std::vector<uint8_t> picture(const Outcome& run) {
     std::vector<uint8_t> bytes(pixels, pixels + static_cast<size_t>(w) * h * 4);
     stbi_image_free(pixels);
     return bytes;
-}
-
-// Standard error without the parser's own out-of-range index warnings, which
-// name the last line of the file and are followed by empty lines.
-std::string withoutIndexWarnings(const std::string& err) {
-    std::istringstream lines(err);
-    std::string kept, line;
-    bool afterWarning = false;
-    while (std::getline(lines, line)) {
-        if (line.find("indices out of bounds (line ") != std::string::npos) {
-            afterWarning = true;
-        } else if (!(afterWarning && line.empty())) {
-            afterWarning = false;
-            kept += line + "\n";
-        }
-    }
-    return kept;
 }
 
 std::string leftOut(int shape, const char* name, int count) {
@@ -113,38 +110,28 @@ std::string jpegWithHuffmanCounts(int perLength) {
            '\x10' + std::string(16, static_cast<char>(perLength)) + std::string(16 * perLength, '\x01');
 }
 
-// Image files that do not decode, or are not there, keyed by a short description.
-std::vector<std::pair<std::string, std::string>> unreadableImages(const std::string& valid,
-                                                                  const std::string& tooLong) {
-    std::string hugeHeader = valid;  // dimensions far beyond any allocation
-    if (hugeHeader.size() > 24 && hugeHeader.compare(1, 3, "PNG") == 0) {
-        std::memcpy(&hugeHeader[16], "\x7f\xff\xff\xf0\x7f\xff\xff\xf0", 8);
-    } else if (hugeHeader.size() > 26) {
-        std::memcpy(&hugeHeader[18], "\xf0\xff\xff\x7f\xf0\xff\xff\x7f", 8);
-    }
-    return {
-        {"directory", directory},
-        {"empty", ""},
-        {"text", "this is not an image\n"},
-        {"header only", valid.substr(0, 40)},
-        {"huge dimensions", hugeHeader},
-        {"JPEG Huffman table of 272 symbols", jpegWithHuffmanCounts(17)},
-        {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')},
-        {"side longer than 16384", tooLong},
-        {"PNM of height 0", "P6\n4 0\n255\n"},
-    };
-}
-
 }  // namespace
 
 TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
     for (const char* file : {"texture.bmp", "cool.bmp", wallPath}) {
         const bool png = file == std::string(wallPath);
         const std::string valid = png ? scene_files::pngFile(16, 8) : scene_files::bmpFile(16, 16);
-        auto images = unreadableImages(valid, png ? scene_files::pngFile(4, 16385) : scene_files::bmpFile(16385, 2));
-        // A missing wall texture is one found nowhere, below; a BMP cut short decodes.
-        images.push_back(png ? std::make_pair("truncated", valid.substr(0, valid.size() / 2))
-                             : std::make_pair("missing", missing));
+        std::string hugeHeader = valid;  // dimensions far beyond any allocation
+        const char* huge = png ? "\x7f\xff\xff\xf0\x7f\xff\xff\xf0" : "\xf0\xff\xff\x7f\xf0\xff\xff\x7f";
+        std::memcpy(&hugeHeader[png ? 16 : 18], huge, 8);
+        const std::pair<const char*, std::string> images[] = {
+            {"directory", directory},
+            {"empty", ""},
+            {"text", "this is not an image\n"},
+            {"header only", valid.substr(0, 40)},
+            {"huge dimensions", hugeHeader},
+            {"JPEG Huffman table of 272 symbols", jpegWithHuffmanCounts(17)},
+            {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')},
+            {"side longer than 16384", png ? scene_files::pngFile(4, 16385) : scene_files::bmpFile(16385, 2)},
+            {"PNM of height 0", "P6\n4 0\n255\n"},
+            // A missing wall texture is one found nowhere, below; a BMP cut short decodes.
+            png ? std::make_pair("truncated", valid.substr(0, valid.size() / 2)) : std::make_pair("missing", missing),
+        };
         for (const auto& image : images) {
             const Outcome run = renderWith(file, image.second);
             EXPECT_EQ(ending(run), "1: Couldn't open image " + std::string(file) + "!\n")
@@ -157,20 +144,6 @@ TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
         const Outcome run = renderWith(file, bmp.substr(0, bmp.size() / 2));
         EXPECT_EQ(ending(run), "0: ") << file;
     }
-}
-
-TEST(BadAssets, materialTexturesAreLookedUpUnderEitherSlash) {
-    Outcome run = renderWith(wallPath, missing);
-    EXPECT_EQ(ending(run), "1: Unable to find file: textures/wall.png\n");
-
-    run = renderWith(mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n");
-    EXPECT_EQ(ending(run), "1: Unable to find file: textures\\gone.png\n");
-
-    // Windows-style names load.
-    run = renderWith(mtlPath, "newmtl wall\nKd 1 1 1\nmap_Kd textures\\wall.png\n");
-    EXPECT_EQ(ending(run), "0: ");
-    EXPECT_NE(run.out.find("material[0].diffuse_texname = textures\\wall.png\n"), std::string::npos);
-    EXPECT_EQ(picture(run), picture(reference()));
 }
 
 TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
@@ -198,83 +171,73 @@ TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
     EXPECT_NE(picture(reference()), cubeAlone) << "the base model draws nothing, so the comparisons prove nothing";
 }
 
-TEST(BadAssets, missingMaterialLibraryWarnsAndLoadingGoesOn) {
-    const Outcome run = renderWith(mtlPath, missing);
-    EXPECT_EQ(ending(run),
-              "0: Material file [ sponza.mtl ] not found in a path : models/qorvelin-sponza/\n"
-              "Failed to load material file(s). Use default material.\n"
-              "material [ 'wall' ] not found in .mtl\n\n");
-    EXPECT_NE(run.out.find("# of materials = 0\n# of shapes    = 1\n"), std::string::npos);
-    EXPECT_NE(run.out.find("shape[0:6] material_id -1,\t18 verts\n"), std::string::npos);
-    EXPECT_FALSE(picture(run).empty());
-}
-
-TEST(BadAssets, facesReachingOutsideTheAttributeArraysAreLeftOutPerShape) {
-    // Past the end of the vertices, texture coordinates and normals, and before the first vertex.
-    const Outcome run = renderWith(objPath, std::string(scene_files::baseAttributes) + scene_files::baseFaces +
-                                                "f 1/1/1 2/2/1 7/3/1\nf 1/1/1 2/2/1 99999/3/1\n"
-                                                "o texcoords\nf 1/1/1 2/5/1 3/3/1\n"
-                                                "o normals\nf 1/1/1 2/2/2 3/3/1\nf 1/1/1 2/2/1 3/3/1000000\n"
-                                                "o relative\nf -7 -6 -5\nf 1 2 -2000000000\n"
-                                                "o kept\nf 1/1/1 2/2/1 3/3/1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(withoutIndexWarnings(run.err), leftOut(0, "panels", 2) + leftOut(1, "texcoords", 1) +
-                                                 leftOut(2, "normals", 2) + leftOut(3, "relative", 2));
-    EXPECT_NE(run.out.find("shape[4] material_id 0\n"), std::string::npos);
-    EXPECT_EQ(bounds(run), bounds(reference()));  // nothing of a left-out face was measured
-
-    // A shape reduced to nothing yields no mesh; the others draw as usual.
-    const Outcome only =
-        renderWith(objPath, std::string(scene_files::baseAttributes) + "o bad\nf 1 2 9\n" + scene_files::baseFaces);
-    EXPECT_EQ(only.status, 0);
-    EXPECT_EQ(withoutIndexWarnings(only.err), leftOut(0, "bad", 1));
-    EXPECT_EQ(only.out.find("shape[0]"), std::string::npos);
-    EXPECT_EQ(picture(only), picture(reference()));
-}
-
-TEST(BadAssets, facesWithNonFiniteOrOverflowingPositionsAreLeftOut) {
-    // 0e999 parses as 0 * inf, a NaN; 1e39 and 1e400 overflow a float.
-    const Outcome run = renderWith(objPath, std::string(scene_files::baseAttributes) + scene_files::baseFaces +
-                                                "v 0e999 0 0\nv 1e400 0 0\nv 0 -1e400 0\n"
-                                                "v 1e39 1e39 1e39\nv 0 0 -1e39\n"
-                                                "o wild\nf 1 2 7\nf 8 1 2\nf 2 9 1\nf 10 10 10\nf 1 11 2\n");
-    EXPECT_EQ(ending(run), "0: " + leftOut(1, "wild", 5));
-    EXPECT_EQ(bounds(run), bounds(reference()));  // nothing of a left-out face was measured
-    EXPECT_EQ(picture(run), picture(reference()));
-}
-
-TEST(BadAssets, wildAttributesOfUsableFacesAreDrawnWithoutHarm) {
-    const Outcome run = renderWith(objPath,
-                                   "mtllib sponza.mtl\n"
-                                   "v -1.5 0 0 1e39 -1e39 0e999\n"  // colours far out of range and NaN
-                                   "v 1.5 0 0 -1e400 2 0.5\nv 0 2 0\nv 0 2 0\n"
-                                   "vt 1e20 3e9\n"  // scaled texel index beyond 32 bits
-                                   "vt -1e30 0e999\nvt 1e400 -1e400\nvt -3e9 -1e-45\n"
-                                   "vn 0e999 1e400 0\n"
-                                   "usemtl wall\n"
-                                   "o texcoords\nf 1/1/1 2/2/1 3/3/1\nf 3/3/1 2/2/1 1/1/1\n"
-                                   "f 1/4 3/1 2/2\nf 2/4 3/1 1/2\n"
-                                   "o fallbacks\n"
-                                   "f 1/-9/-9 2/1/1 3/2/1\n"  // relative indices before the first: treated as absent
-                                   "f 3/-9 2/1 1/2\n"
-                                   "o smoothed\ns 1\nf 1/1 2/2 3/3\n"
-                                   "f 3/1 4/2 3/3\n"  // zero area: no direction to smooth with
-                                   "f 4 3 1\n");
-    EXPECT_EQ(ending(run), "0: ");
-    EXPECT_NE(run.out.find("Compute smoothingNormal for shape [2]\n"), std::string::npos);
-    EXPECT_FALSE(picture(run).empty());
-}
-
-TEST(BadAssets, shapesWithoutFacesYieldNothing) {
-    const Outcome run = renderWith(objPath, std::string(scene_files::baseAttributes) +
-                                                "usemtl wall\no first\nf 1/1/1 2/2/1 3/3/1\n"
-                                                "o lines\nl 1 2 3\n"
-                                                "o last\nf 3/3/1 2/2/1 1/1/1\nf 1/1/1 3/3/1 4/4/1\n");
-    EXPECT_EQ(ending(run), "0: ");
-    EXPECT_NE(run.out.find("# of shapes    = 3\n"), std::string::npos);
-    EXPECT_NE(run.out.find("shape[0] material_id 0\n"), std::string::npos);
-    EXPECT_EQ(run.out.find("shape[1"), std::string::npos);
-    EXPECT_NE(run.out.find("shape[2:2] material_id 0,\t6 verts\n"), std::string::npos);
+// Broken or wild model and material files: how the run ends (status and
+// standard error), what the statistics on standard output show or lack, and
+// whether the frame and the bounding box are the valid scene's.
+TEST(BadAssets, modelAndMaterialFilesThatAreBrokenOrWild) {
+    const std::string attributes = scene_files::baseAttributes, faces = scene_files::baseFaces;
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string bytes, ending;
+        std::vector<std::string> shown, absent;
+        bool likeReference;
+    };
+    const Case cases[] = {
+        {"texture found nowhere", wallPath, missing, "1: Unable to find file: textures/wall.png\n", {}, {}, false},
+        {"texture under a backslash found nowhere", mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n",
+         "1: Unable to find file: textures\\gone.png\n", {}, {}, false},
+        {"texture under a backslash", mtlPath, "newmtl wall\nKd 1 1 1\nmap_Kd textures\\wall.png\n", "0: ",
+         {"material[0].diffuse_texname = textures\\wall.png\n"}, {}, true},
+        {"no material library", mtlPath, missing,
+         "0: Material file [ sponza.mtl ] not found in a path : models/qorvelin-sponza/\n"
+         "Failed to load material file(s). Use default material.\nmaterial [ 'wall' ] not found in .mtl\n\n",
+         {"# of materials = 0\n# of shapes    = 1\n", "shape[0:6] material_id -1,\t18 verts\n"}, {}, false},
+        // Past the end of the vertices, texture coordinates and normals, and before the first vertex.
+        {"faces reaching outside the attributes", objPath,
+         attributes + faces +
+             "f 1/1/1 2/2/1 7/3/1\nf 1/1/1 2/2/1 99999/3/1\no texcoords\nf 1/1/1 2/5/1 3/3/1\n"
+             "o normals\nf 1/1/1 2/2/2 3/3/1\nf 1/1/1 2/2/1 3/3/1000000\n"
+             "o relative\nf -7 -6 -5\nf 1 2 -2000000000\no kept\nf 1/1/1 2/2/1 3/3/1\n",
+         "0: " + leftOut(0, "panels", 2) + leftOut(1, "texcoords", 1) + leftOut(2, "normals", 2) +
+             leftOut(3, "relative", 2),
+         {"shape[4] material_id 0\n"}, {}, true},
+        {"a shape reduced to nothing", objPath, attributes + "o bad\nf 1 2 9\n" + faces,
+         "0: " + leftOut(0, "bad", 1), {}, {"shape[0]"}, true},
+        // 0e999 parses as 0 * inf, a NaN; 1e39 and 1e400 overflow a float.
+        {"non-finite or overflowing positions", objPath,
+         attributes + faces + "v 0e999 0 0\nv 1e400 0 0\nv 0 -1e400 0\nv 1e39 1e39 1e39\nv 0 0 -1e39\n"
+                              "o wild\nf 1 2 7\nf 8 1 2\nf 2 9 1\nf 10 10 10\nf 1 11 2\n",
+         "0: " + leftOut(1, "wild", 5), {}, {}, true},
+        {"wild attributes of usable faces", objPath,
+         "mtllib sponza.mtl\n"
+         "v -1.5 0 0 1e39 -1e39 0e999\n"  // colours far out of range and NaN
+         "v 1.5 0 0 -1e400 2 0.5\nv 0 2 0\nv 0 2 0\n"
+         "vt 1e20 3e9\n"  // scaled texel index beyond 32 bits
+         "vt -1e30 0e999\nvt 1e400 -1e400\nvt -3e9 -1e-45\nvn 0e999 1e400 0\nusemtl wall\n"
+         "o texcoords\nf 1/1/1 2/2/1 3/3/1\nf 3/3/1 2/2/1 1/1/1\nf 1/4 3/1 2/2\nf 2/4 3/1 1/2\n"
+         "o fallbacks\nf 1/-9/-9 2/1/1 3/2/1\n"  // relative indices before the first: treated as absent
+         "f 3/-9 2/1 1/2\n"
+         "o smoothed\ns 1\nf 1/1 2/2 3/3\nf 3/1 4/2 3/3\n"  // zero area: no direction to smooth with
+         "f 4 3 1\n",
+         "0: ", {"Compute smoothingNormal for shape [2]\n"}, {}, false},
+        {"shapes without faces", objPath,
+         attributes + "usemtl wall\no first\nf 1/1/1 2/2/1 3/3/1\no lines\nl 1 2 3\n"
+                      "o last\nf 3/3/1 2/2/1 1/1/1\nf 1/1/1 3/3/1 4/4/1\n",
+         "0: ", {"# of shapes    = 3\n", "shape[0] material_id 0\n", "shape[2:2] material_id 0,\t6 verts\n"},
+         {"shape[1"}, false},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = renderWith(c.file, c.bytes);
+        EXPECT_EQ(ending(run), c.ending) << c.what;
+        for (const std::string& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << c.what;
+        for (const std::string& text : c.absent) EXPECT_EQ(run.out.find(text), std::string::npos) << c.what;
+        EXPECT_EQ(picture(run).empty(), run.status != 0) << c.what;
+        if (c.likeReference) {
+            EXPECT_EQ(picture(run), picture(reference())) << c.what;
+            EXPECT_EQ(bounds(run), bounds(reference())) << c.what;  // nothing of a left-out face was measured
+        }
+    }
 }
 
 TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
