@@ -53,11 +53,11 @@ protected:
 };
 
 // Distance from the vertical axis to a triangle projected onto the xz plane.
-double axisDistance(const float* a, const float* b, const float* c) {
-    auto side = [](const float* p, const float* q) { return (q[0] - p[0]) * -p[2] - (q[2] - p[2]) * -p[0]; };
+double axisDistance(const double* a, const double* b, const double* c) {
+    auto side = [](const double* p, const double* q) { return (q[0] - p[0]) * -p[2] - (q[2] - p[2]) * -p[0]; };
     const double d1 = side(a, b), d2 = side(b, c), d3 = side(c, a);
     if (!((d1 < 0 || d2 < 0 || d3 < 0) && (d1 > 0 || d2 > 0 || d3 > 0))) return 0.0;  // the axis passes through
-    auto segment = [](const float* p, const float* q) {
+    auto segment = [](const double* p, const double* q) {
         const double dx = q[0] - p[0], dz = q[2] - p[2], l2 = dx * dx + dz * dz;
         const double t = l2 > 0 ? std::clamp(-(p[0] * dx + p[2] * dz) / l2, 0.0, 1.0) : 0.0;
         return std::hypot(p[0] + t * dx, p[2] + t * dz);
@@ -134,14 +134,16 @@ TEST_F(GeneratedAssets, NothingBlocksTheEyeRingOrTheCubesColumn) {
     const double ringIn = 5.5, ringOut = 8.5, ringLow = 0.5, ringHigh = 3.5;
     for (const auto& s : shapes) {
         for (size_t t = 0; t < s.mesh.num_face_vertices.size(); ++t) {
-            const float* p[3];
-            for (int k = 0; k < 3; ++k) p[k] = &attrib.vertices[3 * size_t(s.mesh.indices[3 * t + k].vertex_index)];
+            double p[3][3];
+            for (int k = 0; k < 9; ++k) {
+                p[k / 3][k % 3] = attrib.vertices[3 * size_t(s.mesh.indices[3 * t + k / 3].vertex_index) + k % 3];
+            }
             const double ylo = std::min({p[0][1], p[1][1], p[2][1]}), yhi = std::max({p[0][1], p[1][1], p[2][1]});
             const double rin = axisDistance(p[0], p[1], p[2]);
             double rout = 0;
-            for (const float* q : p) rout = std::max(rout, std::hypot(double(q[0]), double(q[2])));
+            for (const double* q : p) rout = std::max(rout, std::hypot(q[0], q[2]));
             ASSERT_FALSE(yhi > cubeBottom && ylo < cubeTop && rin < cubeReach) << s.name << " is in the cube's column";
-            ASSERT_FALSE(yhi > ringLow && ylo < ringHigh && rin < ringOut && rout > ringIn) << s.name << " is in the ring";
+            ASSERT_FALSE(yhi > ringLow && ylo < ringHigh && rin < ringOut && rout > ringIn) << s.name << " in the ring";
         }
     }
 }

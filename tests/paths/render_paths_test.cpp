@@ -55,18 +55,15 @@ Frame renderFrame(RenderPath path, double t, bool depthView) {
     return {{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
 }
 
-// Names the first differing cell and how many differ, rather than dumping
-// both images.
-::testing::AssertionResult sameCells(const char* what, const std::vector<uint32_t>& want,
-                                     const std::vector<uint32_t>& got) {
-    size_t differing = 0, first = 0;
-    for (size_t i = 0; i < want.size(); ++i) {
-        if (want[i] != got[i] && differing++ == 0) first = i;
-    }
-    if (differing == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << differing << " " << what << " cells differ; first at ("
-                                         << first % frameWidth << ", " << first / frameWidth << "): reference "
-                                         << std::hex << want[first] << ", got " << got[first];
+// How many cells differ and where the first one is, rather than both images.
+std::string difference(const std::vector<uint32_t>& want, const std::vector<uint32_t>& got) {
+    const size_t first = static_cast<size_t>(std::mismatch(want.begin(), want.end(), got.begin()).first - want.begin());
+    if (first == want.size()) return "";
+    size_t differing = 0;
+    for (size_t i = 0; i < want.size(); ++i) differing += want[i] != got[i];
+    return std::to_string(differing) + " cells, first at (" + std::to_string(first % frameWidth) + ", " +
+           std::to_string(first / frameWidth) + "): reference " + std::to_string(want[first]) + ", got " +
+           std::to_string(got[first]);
 }
 
 // Renders the installed scene on every path at FRAMES_PER_SCENE times spread
@@ -91,8 +88,8 @@ void expectEveryPathDrawsLikeTheReference() {
                 const Frame got = renderFrame(path, t, depthView);
                 SCOPED_TRACE(::testing::Message() << renderPathName(path) << " at t = " << t
                                                   << (depthView ? " with the depth view" : ""));
-                EXPECT_TRUE(sameCells("pixel", want.pixels, got.pixels));
-                EXPECT_TRUE(sameCells("depth", want.depth, got.depth));
+                EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
+                EXPECT_EQ(difference(want.depth, got.depth), "") << "depth";
             }
         }
     }

@@ -55,9 +55,8 @@ TEST_F(ClippingTest, fansKeepTheirOrderAndReuseCornersBitForBit) {
     for (const Case& c : cases) {
         emitted().clear();
         renderContext.projection[3][3] = c.w;
-        const Vertex in[3] = {corner(c.c[0][0], c.c[0][1], c.c[0][2], c.c[0][3]),
-                              corner(c.c[1][0], c.c[1][1], c.c[1][2], c.c[1][3]),
-                              corner(c.c[2][0], c.c[2][1], c.c[2][2], c.c[2][3])};
+        Vertex in[3];
+        for (int k = 0; k < 3; ++k) in[k] = corner(c.c[k][0], c.c[k][1], c.c[k][2], c.c[k][3]);
         drawTriangle(in[0], in[1], in[2]);
         ASSERT_EQ(emitted().size(), c.fan.size()) << c.what;
         std::vector<const Vertex*> named = {&in[0], &in[1], &in[2]};
