@@ -22,15 +22,8 @@ done
 unset DISPLAY
 
 export SDL_VIDEODRIVER=dummy
-
-datadir=$(cd "$DATA" && pwd)
 for missing in texture.bmp cool.bmp; do
-    partial="$WORK/without-$missing"
-    mkdir -p "$partial"
-    for entry in "$datadir"/*; do
-        [ "$(basename "$entry")" = "$missing" ] || ln -s "$entry" "$partial/"
-    done
-    start_app "$partial"
+    start_app "$(data_without $missing)"
     wait_exit 300
     [ "$APP_STATUS" -eq 1 ] || fail "exit status $APP_STATUS without $missing, expected 1"
     [ "$(cat "$APP_ERR")" = "Couldn't open image $missing!" ] || fail "stderr without $missing is not the expected single line"
