@@ -2,6 +2,7 @@
 // array on the CPU and hands the finished image to SDL once per frame.
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -22,11 +23,25 @@ constexpr double runSeconds = 30.0;
     exitProcess(1);
 }
 
+// Without a display SDL falls back to a video driver that shows nothing, and
+// the run would pass for a success. Only a driver asked for by name may be
+// one of those.
+void requireDisplay() {
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    if (requested != nullptr && *requested != '\0') return;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        std::fprintf(stderr, "scanweaver: no display (set DISPLAY, or SDL_VIDEODRIVER=dummy to run without one)\n");
+        exitProcess(1);
+    }
+}
+
 int createWindow() {
     RenderContext& rc = renderContext;
     rc.windowWidth = frameWidth;
     rc.windowHeight = frameHeight;
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) failSetup("SDL_Init");
+    requireDisplay();
     rc.window = SDL_CreateWindow("my scanweaver", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, rc.windowWidth,
                                  rc.windowHeight, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (rc.window == nullptr) {

@@ -1,8 +1,10 @@
 #include "assets/model.h"
 
+#include <cctype>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "base/platform.h"
 #include "assets/smoothing_normals.h"
@@ -174,8 +176,46 @@ void convertShape(const ShapeConversion& sc, size_t s, const std::string& path) 
     buildMeshes(sc, s, faces, vertices);
 }
 
+// The part of a texture name after its last '/' or '\', or after the drive
+// letter of a name such as "C:wood.jpg".
+std::string fileNameOf(const std::string& name) {
+    const size_t last = name.find_last_of("/\\");
+    if (last != std::string::npos) return name.substr(last + 1);
+    const bool drive = name.size() > 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
+    return drive ? name.substr(2) : name;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The regular file in `directory` whose name is `fileName` in any letter
+// case; of several, the first in byte order.
+bool findIgnoringCase(const std::string& directory, const std::string& fileName, std::string& found) {
+    std::string first;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(directory, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string candidate = entry->path().filename().string();
+        std::error_code typeError;
+        if (!sameIgnoringCase(candidate, fileName) || !entry->is_regular_file(typeError)) continue;
+        if (first.empty() || candidate < first) first = candidate;
+    }
+    if (first.empty()) return false;
+    found = directory + first;
+    return true;
+}
+
 // Finds a material texture as named, then inside the base directory; names
 // written with backslashes are also tried with this platform's separator.
+// Names written on Windows (absolute paths, another letter case) are then
+// tried by their file name alone in the base directory, in any letter case.
 bool locateTexture(const std::string& name, const std::string& baseDirectory, std::string& found) {
     std::string portable = name;
     for (char& c : portable) {
@@ -187,7 +227,13 @@ bool locateTexture(const std::string& name, const std::string& baseDirectory, st
             return true;
         }
     }
-    return false;
+    const std::string fileName = fileNameOf(name);
+    if (fileName.empty()) return false;
+    if (canOpenFile(baseDirectory + fileName)) {
+        found = baseDirectory + fileName;
+        return true;
+    }
+    return findIgnoringCase(baseDirectory, fileName, found);
 }
 
 void loadTextures(Model& model, const std::string& baseDirectory, int buildMipmaps) {
@@ -214,8 +260,14 @@ bool convertModel(Model& model, const std::string& path, int flipV, int buildMip
     std::vector<tinyobj::shape_t> shapes;
     std::string warn;
     std::string err;
-    const bool loaded =
-        tinyobj::LoadObj(&attrib, &shapes, &model.materials, &warn, &err, path.c_str(), baseDirectory.c_str());
+    // The OBJ reader would take a directory for an empty file and wait on a
+    // FIFO: whatever is there but is no regular file fails as a missing one.
+    std::error_code statusError;
+    const std::filesystem::file_type type = std::filesystem::status(path, statusError).type();
+    const bool notAFile = !statusError && type != std::filesystem::file_type::regular;
+    if (notAFile) err = "Cannot open file [" + path + "]\n";
+    const bool loaded = !notAFile && tinyobj::LoadObj(&attrib, &shapes, &model.materials, &warn, &err, path.c_str(),
+                                                      baseDirectory.c_str());
     if (!warn.empty()) std::fprintf(stderr, "%s\n", warn.c_str());
     if (!err.empty()) std::fprintf(stderr, "%s\n", err.c_str());
     if (!loaded) {

@@ -16,6 +16,7 @@
 #include <stb/stb_image_resize.h>
 #include <tiny_obj_loader.h>
 
+#include "courtyard_grid.h"
 #include "demo_assets.h"
 
 namespace fs = std::filesystem;
@@ -23,158 +24,106 @@ using namespace demo_assets;
 
 namespace {
 
-struct Mesh {
-    tinyobj::attrib_t attrib;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> materials;
-    std::string warn, err;
-    bool ok = false;
-};
-
-struct Point {
-    double x, y, z;
-};
-
-// Calls f(a, b, c, shape) for every triangle of the model.
-template <typename F>
-void forEachTriangle(const Mesh& m, F f) {
-    const auto& v = m.attrib.vertices;
-    auto pos = [&](const tinyobj::index_t& i) {
-        const size_t k = 3 * size_t(i.vertex_index);
-        return Point{v[k], v[k + 1], v[k + 2]};
-    };
-    for (const auto& s : m.shapes) {
-        for (size_t t = 0; t < s.mesh.num_face_vertices.size(); ++t) {
-            const auto* idx = &s.mesh.indices[3 * t];
-            f(pos(idx[0]), pos(idx[1]), pos(idx[2]), s);
-        }
-    }
-}
-
-// Distance from the vertical axis to a triangle projected onto the xz plane.
-double axisDistance(Point a, Point b, Point c) {
-    auto side = [](Point p, Point q) { return (q.x - p.x) * -p.z - (q.z - p.z) * -p.x; };
-    const double d1 = side(a, b), d2 = side(b, c), d3 = side(c, a);
-    const bool neg = d1 < 0 || d2 < 0 || d3 < 0, pos = d1 > 0 || d2 > 0 || d3 > 0;
-    if (!(neg && pos)) return 0.0;  // the axis passes through the triangle
-    auto seg = [](Point p, Point q) {
-        const double dx = q.x - p.x, dz = q.z - p.z, l2 = dx * dx + dz * dz;
-        const double t = l2 > 0 ? std::clamp(-(p.x * dx + p.z * dz) / l2, 0.0, 1.0) : 0.0;
-        return std::hypot(p.x + t * dx, p.z + t * dz);
-    };
-    return std::min({seg(a, b), seg(b, c), seg(c, a)});
-}
-
-std::vector<uint8_t> readBytes(const std::string& path) {
+std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One generation run shared by every test of the suite.
+// One generation run, and its model as tinyobjloader reads it, shared by every test of the suite.
 class GeneratedAssets : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new std::string(std::string(DEMO_ASSETS_TEST_DIR) + "/first");
-        fs::remove_all(*dir_);
-        summary_ = new DemoAssetSummary(writeDemoAssets(*dir_));
-        mesh_ = new Mesh();
-        if (!summary_->ok) return;
-        const std::string obj = path(summary_->objPath);
-        const std::string base = fs::path(obj).parent_path().string() + "/";
-        mesh_->ok = tinyobj::LoadObj(&mesh_->attrib, &mesh_->shapes, &mesh_->materials, &mesh_->warn, &mesh_->err,
-                                     obj.c_str(), base.c_str(), true);
-    }
-    static void TearDownTestSuite() {
-        delete mesh_;
-        delete summary_;
-        delete dir_;
+        fs::remove_all(dir);
+        summary = writeDemoAssets(dir);
+        const fs::path obj = dir + "/" + summary.objPath;
+        loaded = summary.ok && tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, obj.c_str(),
+                                                (obj.parent_path().string() + "/").c_str(), true);
     }
     void SetUp() override {
-        ASSERT_TRUE(summary_->ok) << summary_->error;
-        ASSERT_TRUE(mesh_->ok) << mesh_->err;
+        ASSERT_TRUE(summary.ok) << summary.error;
+        ASSERT_TRUE(loaded) << err;
     }
-    static std::string path(const std::string& rel) { return *dir_ + "/" + rel; }
 
-    static inline std::string* dir_ = nullptr;
-    static inline DemoAssetSummary* summary_ = nullptr;
-    static inline Mesh* mesh_ = nullptr;
+    static inline const std::string dir = std::string(DEMO_ASSETS_TEST_DIR) + "/first";
+    static inline DemoAssetSummary summary;
+    static inline bool loaded = false;
+    static inline tinyobj::attrib_t attrib;
+    static inline std::vector<tinyobj::shape_t> shapes;
+    static inline std::vector<tinyobj::material_t> materials;
+    static inline std::string warn, err;
 };
 
-TEST_F(GeneratedAssets, EveryTextureDecodesAtItsSizeInAllThreeFormats) {
-    std::vector<WrittenImage> all = summary_->images;
-    all.insert(all.end(), summary_->modelTextures.begin(), summary_->modelTextures.end());
-    EXPECT_EQ(summary_->images.size(), 2u);
-    EXPECT_GE(summary_->modelTextures.size(), 15u);
+// Distance from the vertical axis to a triangle projected onto the xz plane.
+double axisDistance(const double* a, const double* b, const double* c) {
+    auto side = [](const double* p, const double* q) { return (q[0] - p[0]) * -p[2] - (q[2] - p[2]) * -p[0]; };
+    const double d1 = side(a, b), d2 = side(b, c), d3 = side(c, a);
+    if (!((d1 < 0 || d2 < 0 || d3 < 0) && (d1 > 0 || d2 > 0 || d3 > 0))) return 0.0;  // the axis passes through
+    auto segment = [](const double* p, const double* q) {
+        const double dx = q[0] - p[0], dz = q[2] - p[2], l2 = dx * dx + dz * dz;
+        const double t = l2 > 0 ? std::clamp(-(p[0] * dx + p[2] * dz) / l2, 0.0, 1.0) : 0.0;
+        return std::hypot(p[0] + t * dx, p[2] + t * dz);
+    };
+    return std::min({segment(a, b), segment(b, c), segment(c, a)});
+}
+
+}  // namespace
+
+// Cutouts must keep their holes, as whole texels, once reduced to 64 x 64.
+TEST_F(GeneratedAssets, EveryTextureDecodesAtItsSizeInAllThreeFormatsAndCutoutsKeepHoles) {
+    std::vector<WrittenImage> all = summary.images;
+    all.insert(all.end(), summary.modelTextures.begin(), summary.modelTextures.end());
+    EXPECT_EQ(summary.images.size(), 2u);
+    EXPECT_GE(summary.modelTextures.size(), 15u);
     std::set<std::string> formats;
+    int cutouts = 0;
     for (const WrittenImage& img : all) {
         int w = 0, h = 0, n = 0;
-        unsigned char* px = stbi_load(path(img.path).c_str(), &w, &h, &n, 4);
+        unsigned char* px = stbi_load((dir + "/" + img.path).c_str(), &w, &h, &n, 4);
         ASSERT_NE(px, nullptr) << img.path << ": " << stbi_failure_reason();
+        EXPECT_EQ(std::make_pair(w, h), std::make_pair(img.width, img.height)) << img.path;
+        std::vector<unsigned char> small(64 * 64 * 4);
+        EXPECT_TRUE(stbir_resize_uint8(px, w, h, 0, small.data(), 64, 64, 0, 4)) << img.path;
         stbi_image_free(px);
-        EXPECT_EQ(w, img.width) << img.path;
-        EXPECT_EQ(h, img.height) << img.path;
+        size_t clear = 0, solid = 0;
+        for (size_t i = 3; i < small.size(); i += 4) clear += small[i] == 0, solid += small[i] >= 128;
+        if (img.cutout) {
+            ++cutouts;
+            EXPECT_GE(clear, 64u * 64u / 20) << img.path;
+            EXPECT_GE(solid, 64u * 64u / 5) << img.path;
+        }
         // The contents, not just the name, must be in the format the extension says.
-        const std::vector<uint8_t> head = readBytes(path(img.path));
+        const std::string head = readBytes(dir + "/" + img.path);
         ASSERT_GE(head.size(), 18u) << img.path;
-        const std::string format = head[0] == 0x89 && head[1] == 'P' ? "png"
-                                   : head[0] == 'B' && head[1] == 'M' ? "bmp"
+        const std::string format = head.compare(0, 2, "\x89P") == 0 ? "png"
+                                   : head.compare(0, 2, "BM") == 0   ? "bmp"
                                    : head[2] == 2 || head[2] == 10   ? "tga"  // true colour, raw or RLE
                                                                      : "?";
         EXPECT_EQ(fs::path(img.path).extension().string(), "." + format) << img.path;
         formats.insert(format);
     }
     EXPECT_EQ(formats, (std::set<std::string>{"bmp", "png", "tga"}));
-}
-
-TEST_F(GeneratedAssets, CutoutsKeepTransparentTexelsAfterReductionTo64) {
-    int cutouts = 0;
-    for (const WrittenImage& t : summary_->modelTextures) {
-        if (!t.cutout) continue;
-        ++cutouts;
-        int w = 0, h = 0, n = 0;
-        unsigned char* px = stbi_load(path(t.path).c_str(), &w, &h, &n, 4);
-        ASSERT_NE(px, nullptr) << t.path;
-        std::vector<unsigned char> small(64 * 64 * 4);
-        const int resized = stbir_resize_uint8(px, w, h, 0, small.data(), 64, 64, 0, 4);
-        stbi_image_free(px);
-        ASSERT_EQ(resized, 1) << t.path;
-        size_t clear = 0, solid = 0;
-        for (size_t i = 3; i < small.size(); i += 4) {
-            clear += small[i] == 0;
-            solid += small[i] >= 128;
-        }
-        // Holes survive as whole reduced texels, and the pattern itself does too.
-        EXPECT_GE(clear, 64u * 64u / 20) << t.path;
-        EXPECT_GE(solid, 64u * 64u / 5) << t.path;
-    }
     EXPECT_GE(cutouts, 3);
 }
 
 TEST_F(GeneratedAssets, ObjParsesCleanlyWithTheCountsWrittenAndResolvableTextures) {
-    EXPECT_EQ(mesh_->warn, "");
-    EXPECT_EQ(mesh_->err, "");
+    EXPECT_EQ(warn + err, "");
     size_t triangles = 0;
     std::set<int> used;
-    for (const auto& s : mesh_->shapes) {
+    for (const auto& s : shapes) {
         triangles += s.mesh.num_face_vertices.size();
         used.insert(s.mesh.material_ids.begin(), s.mesh.material_ids.end());
     }
-    EXPECT_EQ(triangles, summary_->triangles);
-    EXPECT_EQ(mesh_->shapes.size(), summary_->shapes);
-    EXPECT_EQ(mesh_->materials.size(), summary_->materials);
-    EXPECT_GE(summary_->triangles, 250000u);
+    EXPECT_EQ(triangles, summary.triangles);
+    EXPECT_EQ(shapes.size(), summary.shapes);
+    EXPECT_EQ(materials.size(), summary.materials);
+    EXPECT_GE(summary.triangles, 250000u);
     EXPECT_EQ(used.count(-1), 0u) << "a face has no material";
-    EXPECT_EQ(used.size(), mesh_->materials.size()) << "a material is never used";
-
-    const fs::path modelDir = fs::path(path(summary_->objPath)).parent_path();
-    int textured = 0;
-    for (const auto& m : mesh_->materials) {
-        if (m.diffuse_texname.empty()) continue;
-        ++textured;
-        EXPECT_TRUE(fs::is_regular_file(modelDir / m.diffuse_texname)) << m.name << " -> " << m.diffuse_texname;
+    EXPECT_EQ(used.size(), materials.size()) << "a material is never used";
+    const fs::path modelDir = fs::path(dir + "/" + summary.objPath).parent_path();
+    for (const auto& m : materials) {
+        EXPECT_TRUE(m.diffuse_texname.empty() || fs::is_regular_file(modelDir / m.diffuse_texname)) << m.name;
     }
-    EXPECT_GT(textured, 0);
-    for (const std::string& rel : summary_->files) EXPECT_TRUE(fs::is_regular_file(path(rel))) << rel;
+    for (const std::string& rel : summary.files) EXPECT_TRUE(fs::is_regular_file(dir + "/" + rel)) << rel;
 }
 
 // The renderer's eye circles the vertical axis 7 units out at height 2 while
@@ -184,47 +133,105 @@ TEST_F(GeneratedAssets, NothingBlocksTheEyeRingOrTheCubesColumn) {
     // down into the basin. Ring: with room for the near plane at distance 1.
     const double cubeReach = 1.8, cubeTop = 5.5 + 1.8, cubeBottom = -3.45;
     const double ringIn = 5.5, ringOut = 8.5, ringLow = 0.5, ringHigh = 3.5;
-    std::set<std::string> inColumn, inRing;
-    forEachTriangle(*mesh_, [&](Point a, Point b, Point c, const tinyobj::shape_t& s) {
-        const double ylo = std::min({a.y, b.y, c.y}), yhi = std::max({a.y, b.y, c.y});
-        const double rin = axisDistance(a, b, c);
-        const double rout = std::max({std::hypot(a.x, a.z), std::hypot(b.x, b.z), std::hypot(c.x, c.z)});
-        if (yhi > cubeBottom && ylo < cubeTop && rin < cubeReach) inColumn.insert(s.name);
-        if (yhi > ringLow && ylo < ringHigh && rin < ringOut && rout > ringIn) inRing.insert(s.name);
-    });
-    EXPECT_TRUE(inColumn.empty()) << "reaches into the cube's column: " << *inColumn.begin();
-    EXPECT_TRUE(inRing.empty()) << "stands in the eye's ring: " << *inRing.begin();
+    for (const auto& s : shapes) {
+        for (size_t t = 0; t < s.mesh.num_face_vertices.size(); ++t) {
+            double p[3][3];
+            for (int k = 0; k < 9; ++k) {
+                p[k / 3][k % 3] = attrib.vertices[3 * size_t(s.mesh.indices[3 * t + k / 3].vertex_index) + k % 3];
+            }
+            const double ylo = std::min({p[0][1], p[1][1], p[2][1]}), yhi = std::max({p[0][1], p[1][1], p[2][1]});
+            const double rin = axisDistance(p[0], p[1], p[2]);
+            double rout = 0;
+            for (const double* q : p) rout = std::max(rout, std::hypot(q[0], q[2]));
+            ASSERT_FALSE(yhi > cubeBottom && ylo < cubeTop && rin < cubeReach) << s.name << " is in the cube's column";
+            ASSERT_FALSE(yhi > ringLow && ylo < ringHigh && rin < ringOut && rout > ringIn) << s.name << " in the ring";
+        }
+    }
 }
 
-TEST_F(GeneratedAssets, SecondRunWritesIdenticalBytes) {
-    const std::string other = std::string(DEMO_ASSETS_TEST_DIR) + "/second";
+// With --copies 2 the original stays byte for byte at the head of the model,
+// the other three courtyards share its materials and textures, and all four
+// lie side by side without overlapping, inside the far plane seen from the eye.
+TEST_F(GeneratedAssets, TwoByTwoCopiesStandBesideTheUntouchedOriginal) {
+    const std::string other = std::string(DEMO_ASSETS_TEST_DIR) + "/copies";
     fs::remove_all(other);
-    const DemoAssetSummary again = writeDemoAssets(other);
-    ASSERT_TRUE(again.ok) << again.error;
-    ASSERT_EQ(again.files, summary_->files);
-    for (const std::string& rel : again.files)
-        EXPECT_TRUE(readBytes(other + "/" + rel) == readBytes(path(rel))) << rel << " differs between runs";
+    const DemoAssetSummary grid = writeDemoAssets(other, 2);
+    ASSERT_TRUE(grid.ok) << grid.error;
+    ASSERT_EQ(grid.files, summary.files);
+    for (const std::string& rel : grid.files) {
+        const std::string original = readBytes(dir + "/" + rel), copied = readBytes(other + "/" + rel);
+        EXPECT_TRUE(rel == grid.objPath ? copied.size() > original.size() && copied.compare(0, original.size(), original) == 0
+                                        : copied == original)
+            << rel;
+    }
+    tinyobj::attrib_t a;
+    std::vector<tinyobj::shape_t> s;
+    std::vector<tinyobj::material_t> m;
+    std::string w, e;
+    const fs::path obj = other + "/" + grid.objPath;
+    ASSERT_TRUE(tinyobj::LoadObj(&a, &s, &m, &w, &e, obj.c_str(), (obj.parent_path().string() + "/").c_str(), true));
+    ASSERT_EQ(s.size(), 4 * shapes.size());
+
+    // Bounding boxes of each courtyard (written as a block of shapes) and of all four.
+    struct Box {
+        double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    } boxes[4], all;
+    size_t triangles = 0;
+    for (size_t k = 0; k < s.size(); ++k) {
+        triangles += s[k].mesh.num_face_vertices.size();
+        for (const auto& i : s[k].mesh.indices) {
+            for (Box* b : {&boxes[k / shapes.size()], &all}) {
+                for (int c = 0; c < 3; ++c) {
+                    b->lo[c] = std::min<double>(b->lo[c], a.vertices[3 * size_t(i.vertex_index) + size_t(c)]);
+                    b->hi[c] = std::max<double>(b->hi[c], a.vertices[3 * size_t(i.vertex_index) + size_t(c)]);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(triangles, 4 * summary.triangles);
+    for (int p = 1; p < 4; ++p) {
+        for (int q = 0; q < p; ++q) {
+            EXPECT_TRUE(boxes[p].hi[0] <= boxes[q].lo[0] || boxes[q].hi[0] <= boxes[p].lo[0] ||
+                        boxes[p].hi[2] <= boxes[q].lo[2] || boxes[q].hi[2] <= boxes[p].lo[2])
+                << "courtyards " << p << " and " << q << " overlap";
+        }
+    }
+    // Edge to edge: the four fill a 2 x 2 block with less than a unit between neighbours.
+    for (int k : {0, 2}) EXPECT_LT(all.hi[k] - all.lo[k], 2 * (boxes[0].hi[k] - boxes[0].lo[k] + 1)) << k;
+    // Inside the far plane (800) from anywhere on the eye's circle, 7 out and 2 up.
+    const double across = std::hypot(std::max(-all.lo[0], all.hi[0]), std::max(-all.lo[2], all.hi[2]));
+    EXPECT_LT(std::hypot(across + 7, std::max(2 - all.lo[1], all.hi[1] - 2)), 800.0);
     fs::remove_all(other);
 }
 
+TEST(GeneratorOptions, CopiesTakeOnlyAWholeNumberFromOneToTheLimit) {
+    const struct {
+        std::string text;
+        int copies;  // 0: refused
+    } cases[] = {{"1", 1}, {"2", 2}, {std::to_string(kMaxCopies), kMaxCopies}, {std::to_string(kMaxCopies + 1), 0},
+                 {"0", 0}, {"-1", 0}, {"+2", 0}, {" 2", 0}, {"2x", 0}, {"1.5", 0}, {"", 0}, {"4294967298", 0}};
+    for (const auto& c : cases) {
+        int copies = -7;
+        EXPECT_EQ(parseCopies(c.text, copies), c.copies != 0) << "'" << c.text << "'";
+        EXPECT_EQ(copies, c.copies != 0 ? c.copies : -7) << "'" << c.text << "'";
+    }
+}
+
+// A regular file where the output directory is needed, and one where the
+// model directory is, after the top-level files are written.
 TEST(GeneratorErrors, ReportsTheFileThatCouldNotBeWrittenOnOneLine) {
     const std::string base = std::string(DEMO_ASSETS_TEST_DIR) + "/errors";
     fs::remove_all(base);
     fs::create_directories(base + "/partial/models");
-    // A regular file where the output directory is needed.
     std::ofstream(base + "/not_a_directory") << "x";
-    const DemoAssetSummary s = writeDemoAssets(base + "/not_a_directory/out");
-    EXPECT_FALSE(s.ok);
-    EXPECT_NE(s.error.find("not_a_directory"), std::string::npos) << s.error;
-    EXPECT_EQ(s.error.find('\n'), std::string::npos) << "one line";
-    EXPECT_EQ(s.describe().rfind("error: ", 0), 0u);
-    // The model directory is blocked after the top-level files are written.
     std::ofstream(base + "/partial/models/qorvelin-sponza") << "x";
-    const DemoAssetSummary p = writeDemoAssets(base + "/partial");
-    EXPECT_FALSE(p.ok);
-    EXPECT_NE(p.error.find("qorvelin-sponza"), std::string::npos) << p.error;
-    EXPECT_EQ(p.error.find('\n'), std::string::npos) << "one line";
+    for (const auto& c : {std::make_pair("/not_a_directory/out", "not_a_directory"),
+                          std::make_pair("/partial", "qorvelin-sponza")}) {
+        const DemoAssetSummary s = writeDemoAssets(base + c.first);
+        EXPECT_FALSE(s.ok);
+        EXPECT_NE(s.error.find(c.second), std::string::npos) << s.error;
+        EXPECT_EQ(s.error.find('\n'), std::string::npos) << "one line";
+        EXPECT_EQ(s.describe().rfind("error: ", 0), 0u);
+    }
     fs::remove_all(base);
 }
-
-}  // namespace

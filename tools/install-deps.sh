@@ -7,9 +7,9 @@ set -euo pipefail
 packages=(
     # build and run
     cmake g++ make pkg-config
-    libsdl2-dev libstb-dev libtinyobjloader-dev libglm-dev libgtest-dev
+    libsdl2-dev libstb-dev libtinyobjloader-dev libglm-dev
     # tests: a real X server driven by keys, screenshots, memcheck, fuzzers
-    xvfb xdotool x11-apps imagemagick libgl1-mesa-dri
+    libgtest-dev xvfb xdotool x11-apps imagemagick libgl1-mesa-dri
     valgrind clang-14 libclang-rt-14-dev
 )
 

@@ -7,24 +7,17 @@
 BIN=$1 DATA=$2 WORK=$3
 . "$(dirname "$0")/lib.sh"
 
-datadir=$(cd "$DATA" && pwd)
-silent="$WORK/data-without-sound"
-mkdir -p "$silent"
-for entry in "$datadir"/*; do
-    [ "$(basename "$entry")" = bileet3.wav ] || ln -s "$entry" "$silent/"
-done
+silent=$(data_without bileet3.wav)
 [ -e "$silent/texture.bmp" ] || fail "the data directory has no texture.bmp"
 
 start_xvfb
 AUDIO=disk start_app "$silent"
 wait_frames 3 600
 screenshot "$WORK/scene.png"
-image_stats "$WORK/scene.png"
 note "scene without sound: $COLOURS colours"
 [ "$COLOURS" -ge 200 ] || fail "the scene shows only $COLOURS colours"
 
-n=$(frame_count)
-wait_frames $((n + 3)) 300
+wait_more_frames 3
 stop_by_sigint
 [ ! -e "$SOUND_FILE" ] || fail "an audio device was opened although there is no sound file"
 note "ended by SIGINT after $(frame_count) frames"

@@ -15,7 +15,6 @@ window=$(xdotool search --name '^my scanweaver$' | head -n 1)
 note "window $window, $(frame_count) frames so far"
 
 screenshot "$WORK/scene.png"
-image_stats "$WORK/scene.png"
 note "scene: $COLOURS colours, $NONGREY of them not grey"
 [ "$COLOURS" -ge 200 ] || fail "the scene shows only $COLOURS colours: not a textured picture"
 [ "$NONGREY" -ge 100 ] || fail "the scene is (nearly) grey: the colour view should show"
@@ -29,10 +28,8 @@ for attempt in $(seq 1 15); do
     xdotool keydown v
     wait_frames $((n + 2)) 300
     xdotool keyup v
-    n=$(frame_count)
-    wait_frames $((n + 2)) 300
+    wait_more_frames 2
     screenshot "$WORK/after-v-$attempt.png"
-    image_stats "$WORK/after-v-$attempt.png"
     note "V held and released ($attempt): $COLOURS colours, $NONGREY not grey"
     if [ "$NONGREY" -eq 0 ]; then
         depth_shown=$attempt
@@ -45,17 +42,14 @@ done
 [ "$DIMGREY" -eq 0 ] || fail "the depth view has greys between 1 and 126"
 
 # The depth view stays while no key is pressed.
-n=$(frame_count)
-wait_frames $((n + 3)) 300
+wait_more_frames 3
 screenshot "$WORK/depth-later.png"
-image_stats "$WORK/depth-later.png"
 [ "$NONGREY" -eq 0 ] || fail "the depth view did not stay on after V was released"
 
 # Neither other keys nor an Escape key-up end the run.
 xdotool key a space Return Left
 xdotool keyup Escape
-n=$(frame_count)
-wait_frames $((n + 3)) 300
+wait_more_frames 3
 
 # Escape key-down ends it after the frame that sees it.
 xdotool keydown Escape

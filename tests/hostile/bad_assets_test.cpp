@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,16 +28,17 @@ namespace {
 
 struct Outcome {
     int status;  // exit status, or 128 + signal number
-    std::string out;
-    std::string err;
-    std::string dir;
+    std::string out, err, dir;
 };
+
+const std::string unchanged = "<unchanged>", missing = "<missing>";
+const std::string directory = "<directory>";  // fopen succeeds on one; decoding must still fail
 
 // A fresh copy of the valid data directory, named after the running test.
 std::string freshScene() {
     static int n = 0;
-    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-    const std::string dir = std::string(HOSTILE_WORK_DIR) + "/" + info->name() + "." + std::to_string(n++);
+    const std::string dir = std::string(HOSTILE_WORK_DIR) + "/" +
+                            testing::UnitTest::GetInstance()->current_test_info()->name() + "." + std::to_string(n++);
     mkdir(HOSTILE_WORK_DIR, 0755);
     std::system(("rm -rf '" + dir + "'").c_str());
     mkdir(dir.c_str(), 0755);
@@ -57,25 +57,37 @@ Outcome render(const std::string& dir) {
     return {status, scene_files::readFile(dir + "/stdout.txt"), scene_files::readFile(dir + "/stderr.txt"), dir};
 }
 
-const std::string missing = "<missing>";
-const std::string directory = "<directory>";  // fopen succeeds on one; decoding must still fail
-
 // Renders a fresh scene in which `file` holds `bytes`, is missing or is a directory.
-Outcome renderWith(const std::string& file, const std::string& bytes) {
+Outcome renderWith(const std::string& file = "", const std::string& bytes = unchanged) {
     const std::string dir = freshScene();
     const std::string path = dir + "/" + file;
-    std::remove(path.c_str());
-    if (bytes == directory) {
-        mkdir(path.c_str(), 0755);
-    } else if (bytes != missing) {
-        scene_files::writeFile(path, bytes);
-    }
+    if (bytes != unchanged) std::remove(path.c_str());
+    if (bytes == directory) mkdir(path.c_str(), 0755);
+    if (bytes != unchanged && bytes != missing && bytes != directory) scene_files::writeFile(path, bytes);
     return render(dir);
 }
 
+// Standard error without the parser's own out-of-range index warnings, which
+// name the last line of the file and are followed by empty lines.
+std::string withoutIndexWarnings(const std::string& err) {
+    std::string kept;
+    bool afterWarning = false;
+    for (size_t at = 0, end; at < err.size(); at = end) {
+        end = err.find('\n', at) == std::string::npos ? err.size() : err.find('\n', at) + 1;
+        const std::string line = err.substr(at, end - at);
+        const bool warning = line.find("indices out of bounds (line ") != std::string::npos;
+        if (!warning && !(afterWarning && line == "\n")) kept += line;
+        afterWarning = warning || (afterWarning && line == "\n");
+    }
+    return kept;
+}
+
+// A run's exit status and standard error, as "status: text".
+std::string ending(const Outcome& run) { return std::to_string(run.status) + ": " + withoutIndexWarnings(run.err); }
+
 // The valid scene's run, made once per process.
 const Outcome& reference() {
-    static const Outcome run = render(freshScene());
+    static const Outcome run = renderWith();
     return run;
 }
 
@@ -89,29 +101,13 @@ std::vector<uint8_t> picture(const Outcome& run) {
     return bytes;
 }
 
-// Standard error without the parser's own out-of-range index warnings, which
-// name the last line of the file and are followed by empty lines.
-std::string withoutIndexWarnings(const std::string& err) {
-    std::istringstream lines(err);
-    std::string kept, line;
-    bool afterWarning = false;
-    while (std::getline(lines, line)) {
-        if (line.find("indices out of bounds (line ") != std::string::npos) {
-            afterWarning = true;
-        } else if (!(afterWarning && line.empty())) {
-            afterWarning = false;
-            kept += line + "\n";
-        }
-    }
-    return kept;
-}
-
 std::string leftOut(int shape, const char* name, int count) {
     return std::string(objPath) + ": shape " + std::to_string(shape) + " \"" + name + "\": left out " +
            std::to_string(count) + " faces with out-of-range indices or non-finite positions\n";
 }
 
-// The bounding-box lines, which end the model's statistics.
+// The bounding-box lines, which end the model's statistics, and the line
+// naming the written frame.
 std::string bounds(const Outcome& run) {
     const size_t at = run.out.find("bmin = ");
     return at == std::string::npos ? std::string() : run.out.substr(at);
@@ -125,216 +121,201 @@ std::string jpegWithHuffmanCounts(int perLength) {
            '\x10' + std::string(16, static_cast<char>(perLength)) + std::string(16 * perLength, '\x01');
 }
 
-// Image files that do not decode, or are not there, keyed by a short description.
-std::vector<std::pair<std::string, std::string>> unreadableImages(const std::string& valid,
-                                                                  const std::string& tooLong) {
-    std::string hugeHeader = valid;  // dimensions far beyond any allocation
-    if (hugeHeader.size() > 24 && hugeHeader.compare(1, 3, "PNG") == 0) {
-        std::memcpy(&hugeHeader[16], "\x7f\xff\xff\xf0\x7f\xff\xff\xf0", 8);
-    } else if (hugeHeader.size() > 26) {
-        std::memcpy(&hugeHeader[18], "\xf0\xff\xff\x7f\xf0\xff\xff\x7f", 8);
-    }
-    return {
-        {"directory", directory},
-        {"empty", ""},
-        {"text", "this is not an image\n"},
-        {"header only", valid.substr(0, 40)},
-        {"huge dimensions", hugeHeader},
-        {"JPEG Huffman table of 272 symbols", jpegWithHuffmanCounts(17)},
-        {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')},
-        {"side longer than 16384", tooLong},
-        {"PNM of height 0", "P6\n4 0\n255\n"},
-    };
-}
-
 }  // namespace
 
 TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
     for (const char* file : {"texture.bmp", "cool.bmp", wallPath}) {
         const bool png = file == std::string(wallPath);
         const std::string valid = png ? scene_files::pngFile(16, 8) : scene_files::bmpFile(16, 16);
-        auto images = unreadableImages(valid, png ? scene_files::pngFile(4, 16385) : scene_files::bmpFile(16385, 2));
-        // A missing wall texture is one found nowhere, below; a BMP cut short decodes.
-        images.push_back(png ? std::make_pair("truncated", valid.substr(0, valid.size() / 2))
-                             : std::make_pair("missing", missing));
+        std::string hugeHeader = valid;  // dimensions far beyond any allocation
+        const char* huge = png ? "\x7f\xff\xff\xf0\x7f\xff\xff\xf0" : "\xf0\xff\xff\x7f\xf0\xff\xff\x7f";
+        std::memcpy(&hugeHeader[png ? 16 : 18], huge, 8);
+        const std::pair<const char*, std::string> images[] = {
+            {"directory", directory},
+            {"empty", ""},
+            {"text", "this is not an image\n"},
+            {"header only", valid.substr(0, 40)},
+            {"huge dimensions", hugeHeader},
+            {"JPEG Huffman table of 272 symbols", jpegWithHuffmanCounts(17)},
+            {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')},
+            {"side longer than 16384", png ? scene_files::pngFile(4, 16385) : scene_files::bmpFile(16385, 2)},
+            {"PNM of height 0", "P6\n4 0\n255\n"},
+            // A missing wall texture is one found nowhere, below; a BMP cut short decodes.
+            png ? std::make_pair("truncated", valid.substr(0, valid.size() / 2)) : std::make_pair("missing", missing),
+        };
         for (const auto& image : images) {
             const Outcome run = renderWith(file, image.second);
-            EXPECT_EQ(run.status, 1) << file << ", " << image.first;
-            EXPECT_EQ(run.err, "Couldn't open image " + std::string(file) + "!\n") << file << ", " << image.first;
+            EXPECT_EQ(ending(run), "1: Couldn't open image " + std::string(file) + "!\n")
+                << file << ", " << image.first;
         }
     }
     // Its missing texels read as 0.
     const std::string bmp = scene_files::bmpFile(16, 16);
     for (const char* file : {"texture.bmp", "cool.bmp"}) {
         const Outcome run = renderWith(file, bmp.substr(0, bmp.size() / 2));
-        EXPECT_EQ(run.status, 0) << file;
-        EXPECT_EQ(run.err, "") << file;
+        EXPECT_EQ(ending(run), "0: ") << file;
     }
 }
 
-TEST(BadAssets, materialTexturesAreLookedUpUnderEitherSlash) {
-    Outcome run = renderWith(wallPath, missing);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to find file: textures/wall.png\n");
-
-    run = renderWith(mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to find file: textures\\gone.png\n");
-
-    // Windows-style names load.
-    run = renderWith(mtlPath, "newmtl wall\nKd 1 1 1\nmap_Kd textures\\wall.png\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("material[0].diffuse_texname = textures\\wall.png\n"), std::string::npos);
-    EXPECT_EQ(picture(run), picture(reference()));
+TEST(BadAssets, materialTexturesAreFoundUnderWindowsNames) {
+    const std::string wall = scene_files::pngFile(16, 8);
+    const std::string broken = "not an image\n";
+    const struct {
+        const char* name;                                        // as the MTL file gives it
+        std::vector<std::pair<std::string, std::string>> extra;  // files beside the OBJ file
+        const char* err;                                         // "" when the scene loads
+    } cases[] = {
+        {"textures/wall.png", {{"wall.png", broken}}, ""},  // as named comes first
+        {"C:\\Users\\me\\scene\\wall.png", {{"wall.png", wall}}, ""},
+        {"D:/art/Wall.PNG", {{"wall.png", wall}}, ""},
+        {"C:\\me\\WALL.png", {{"wall.png", broken}, {"Wall.png", wall}}, ""},  // first in byte order
+        {"C:wall.png", {{"wall.png", wall}}, ""},
+        {"textures\\Wall.png", {}, "Unable to find file: textures\\Wall.png\n"},  // only beside the OBJ file
+        {"C:\\scene\\", {}, "Unable to find file: C:\\scene\\\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = freshScene();
+        scene_files::writeFile(dir + "/" + mtlPath, std::string("newmtl wall\nKd 1 1 1\nmap_Kd ") + c.name + "\n");
+        for (const auto& file : c.extra) {
+            scene_files::writeFile(dir + "/models/qorvelin-sponza/" + file.first, file.second);
+        }
+        const Outcome run = render(dir);
+        EXPECT_EQ(run.err, c.err) << c.name;
+        EXPECT_EQ(run.status, *c.err ? 1 : 0) << c.name;
+        if (!*c.err) {
+            EXPECT_EQ(picture(run), picture(reference())) << c.name;
+        }
+    }
 }
 
 TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
-    const Outcome run = renderWith(objPath, missing);
-    EXPECT_EQ(run.status, 0);
     const std::string path = objPath;
-    // The library's text and its line break, then ours, each ending its line.
-    EXPECT_EQ(run.err,
-              "Cannot open file [" + path + "]\n\nFailed to load " + path + "\nCouldn't load model " + path + "!\n");
-    EXPECT_EQ(run.out, "");
+    Outcome run;
+    for (const std::string& obj : {directory, missing}) {
+        run = renderWith(objPath, obj);
+        // The library's text and its line break, then ours, each ending its line.
+        EXPECT_EQ(ending(run), "0: Cannot open file [" + path + "]\n\nFailed to load " + path +
+                                   "\nCouldn't load model " + path + "!\n");
+        EXPECT_EQ(run.out, "wrote x.png (640x480)\n");
+    }
 
     // The same frame as a model that has nothing to draw, whose bounding box stays empty.
     const Outcome faceless = renderWith(objPath, scene_files::baseAttributes);
-    EXPECT_EQ(faceless.status, 0);
-    EXPECT_EQ(faceless.err, "");
+    EXPECT_EQ(ending(faceless), "0: ");
     const std::string max = "340282346638528859811704183484516925440.000000";
     EXPECT_EQ(bounds(faceless),
-              "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" + max + "\n");
+              "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" + max +
+                  "\nwrote x.png (640x480)\n");
     EXPECT_EQ(faceless.out.find("shape["), std::string::npos);
     const std::vector<uint8_t> cubeAlone = picture(run);
     ASSERT_FALSE(cubeAlone.empty());
     EXPECT_EQ(cubeAlone, picture(faceless));
     EXPECT_NE(cubeAlone, std::vector<uint8_t>(cubeAlone.size(), 0)) << "the cube is missing";
     // The valid scene, which the other tests compare with, runs cleanly and draws more.
-    EXPECT_EQ(reference().status, 0);
-    EXPECT_EQ(reference().err, "");
+    EXPECT_EQ(ending(reference()), "0: ");
     EXPECT_NE(bounds(reference()), "");
     EXPECT_NE(picture(reference()), cubeAlone) << "the base model draws nothing, so the comparisons prove nothing";
 }
 
-TEST(BadAssets, missingMaterialLibraryWarnsAndLoadingGoesOn) {
-    const Outcome run = renderWith(mtlPath, missing);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err,
-              "Material file [ sponza.mtl ] not found in a path : models/qorvelin-sponza/\n"
-              "Failed to load material file(s). Use default material.\n"
-              "material [ 'wall' ] not found in .mtl\n\n");
-    EXPECT_NE(run.out.find("# of materials = 0\n# of shapes    = 1\n"), std::string::npos);
-    EXPECT_NE(run.out.find("shape[0:6] material_id -1,\t18 verts\n"), std::string::npos);
-    EXPECT_FALSE(picture(run).empty());
-}
-
-TEST(BadAssets, facesReachingOutsideTheAttributeArraysAreLeftOutPerShape) {
-    // Past the end of the vertices, texture coordinates and normals, and before the first vertex.
-    const Outcome run = renderWith(objPath, std::string(scene_files::baseAttributes) + scene_files::baseFaces +
-                                                "f 1/1/1 2/2/1 7/3/1\nf 1/1/1 2/2/1 99999/3/1\n"
-                                                "o texcoords\nf 1/1/1 2/5/1 3/3/1\n"
-                                                "o normals\nf 1/1/1 2/2/2 3/3/1\nf 1/1/1 2/2/1 3/3/1000000\n"
-                                                "o relative\nf -7 -6 -5\nf 1 2 -2000000000\n"
-                                                "o kept\nf 1/1/1 2/2/1 3/3/1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(withoutIndexWarnings(run.err), leftOut(0, "panels", 2) + leftOut(1, "texcoords", 1) +
-                                                 leftOut(2, "normals", 2) + leftOut(3, "relative", 2));
-    EXPECT_NE(run.out.find("shape[4] material_id 0\n"), std::string::npos);
-    EXPECT_EQ(bounds(run), bounds(reference()));  // nothing of a left-out face was measured
-
-    // A shape reduced to nothing yields no mesh; the others draw as usual.
-    const Outcome only =
-        renderWith(objPath, std::string(scene_files::baseAttributes) + "o bad\nf 1 2 9\n" + scene_files::baseFaces);
-    EXPECT_EQ(only.status, 0);
-    EXPECT_EQ(withoutIndexWarnings(only.err), leftOut(0, "bad", 1));
-    EXPECT_EQ(only.out.find("shape[0]"), std::string::npos);
-    EXPECT_EQ(picture(only), picture(reference()));
-}
-
-TEST(BadAssets, facesWithNonFiniteOrOverflowingPositionsAreLeftOut) {
-    // 0e999 parses as 0 * inf, a NaN; 1e39 and 1e400 overflow a float.
-    const Outcome run = renderWith(objPath, std::string(scene_files::baseAttributes) + scene_files::baseFaces +
-                                                "v 0e999 0 0\nv 1e400 0 0\nv 0 -1e400 0\n"
-                                                "v 1e39 1e39 1e39\nv 0 0 -1e39\n"
-                                                "o wild\nf 1 2 7\nf 8 1 2\nf 2 9 1\nf 10 10 10\nf 1 11 2\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, leftOut(1, "wild", 5));
-    EXPECT_EQ(bounds(run), bounds(reference()));  // nothing of a left-out face was measured
-    EXPECT_EQ(picture(run), picture(reference()));
-}
-
-TEST(BadAssets, wildAttributesOfUsableFacesAreDrawnWithoutHarm) {
-    const Outcome run = renderWith(objPath,
-                                   "mtllib sponza.mtl\n"
-                                   "v -1.5 0 0 1e39 -1e39 0e999\n"  // colours far out of range and NaN
-                                   "v 1.5 0 0 -1e400 2 0.5\nv 0 2 0\nv 0 2 0\n"
-                                   "vt 1e20 3e9\n"  // scaled texel index beyond 32 bits
-                                   "vt -1e30 0e999\nvt 1e400 -1e400\nvt -3e9 -1e-45\n"
-                                   "vn 0e999 1e400 0\n"
-                                   "usemtl wall\n"
-                                   "o texcoords\nf 1/1/1 2/2/1 3/3/1\nf 3/3/1 2/2/1 1/1/1\n"
-                                   "f 1/4 3/1 2/2\nf 2/4 3/1 1/2\n"
-                                   "o fallbacks\n"
-                                   "f 1/-9/-9 2/1/1 3/2/1\n"  // relative indices before the first: treated as absent
-                                   "f 3/-9 2/1 1/2\n"
-                                   "o smoothed\ns 1\nf 1/1 2/2 3/3\n"
-                                   "f 3/1 4/2 3/3\n"  // zero area: no direction to smooth with
-                                   "f 4 3 1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("Compute smoothingNormal for shape [2]\n"), std::string::npos);
-    EXPECT_FALSE(picture(run).empty());
-}
-
-TEST(BadAssets, shapesWithoutFacesYieldNothing) {
-    const Outcome run = renderWith(objPath, std::string(scene_files::baseAttributes) +
-                                                "usemtl wall\no first\nf 1/1/1 2/2/1 3/3/1\n"
-                                                "o lines\nl 1 2 3\n"
-                                                "o last\nf 3/3/1 2/2/1 1/1/1\nf 1/1/1 3/3/1 4/4/1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("# of shapes    = 3\n"), std::string::npos);
-    EXPECT_NE(run.out.find("shape[0] material_id 0\n"), std::string::npos);
-    EXPECT_EQ(run.out.find("shape[1"), std::string::npos);
-    EXPECT_NE(run.out.find("shape[2:2] material_id 0,\t6 verts\n"), std::string::npos);
+// Broken or wild model and material files: how the run ends (status and
+// standard error), what the statistics on standard output show or lack, and
+// whether the frame and the bounding box are the valid scene's.
+TEST(BadAssets, modelAndMaterialFilesThatAreBrokenOrWild) {
+    const std::string attributes = scene_files::baseAttributes, faces = scene_files::baseFaces;
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string bytes, ending;
+        std::vector<std::string> shown, absent;
+        bool likeReference;
+    };
+    const Case cases[] = {
+        {"texture found nowhere", wallPath, missing, "1: Unable to find file: textures/wall.png\n", {}, {}, false},
+        {"texture under a backslash found nowhere", mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n",
+         "1: Unable to find file: textures\\gone.png\n", {}, {}, false},
+        {"texture under a backslash", mtlPath, "newmtl wall\nKd 1 1 1\nmap_Kd textures\\wall.png\n", "0: ",
+         {"material[0].diffuse_texname = textures\\wall.png\n"}, {}, true},
+        {"no material library", mtlPath, missing,
+         "0: Material file [ sponza.mtl ] not found in a path : models/qorvelin-sponza/\n"
+         "Failed to load material file(s). Use default material.\nmaterial [ 'wall' ] not found in .mtl\n\n",
+         {"# of materials = 0\n# of shapes    = 1\n", "shape[0:6] material_id -1,\t18 verts\n"}, {}, false},
+        // Past the end of the vertices, texture coordinates and normals, and before the first vertex.
+        {"faces reaching outside the attributes", objPath,
+         attributes + faces +
+             "f 1/1/1 2/2/1 7/3/1\nf 1/1/1 2/2/1 99999/3/1\no texcoords\nf 1/1/1 2/5/1 3/3/1\n"
+             "o normals\nf 1/1/1 2/2/2 3/3/1\nf 1/1/1 2/2/1 3/3/1000000\n"
+             "o relative\nf -7 -6 -5\nf 1 2 -2000000000\no kept\nf 1/1/1 2/2/1 3/3/1\n",
+         "0: " + leftOut(0, "panels", 2) + leftOut(1, "texcoords", 1) + leftOut(2, "normals", 2) +
+             leftOut(3, "relative", 2),
+         {"shape[4] material_id 0\n"}, {}, true},
+        {"a shape reduced to nothing", objPath, attributes + "o bad\nf 1 2 9\n" + faces,
+         "0: " + leftOut(0, "bad", 1), {}, {"shape[0]"}, true},
+        // 0e999 parses as 0 * inf, a NaN; 1e39 and 1e400 overflow a float.
+        {"non-finite or overflowing positions", objPath,
+         attributes + faces + "v 0e999 0 0\nv 1e400 0 0\nv 0 -1e400 0\nv 1e39 1e39 1e39\nv 0 0 -1e39\n"
+                              "o wild\nf 1 2 7\nf 8 1 2\nf 2 9 1\nf 10 10 10\nf 1 11 2\n",
+         "0: " + leftOut(1, "wild", 5), {}, {}, true},
+        {"wild attributes of usable faces", objPath,
+         "mtllib sponza.mtl\n"
+         "v -1.5 0 0 1e39 -1e39 0e999\n"  // colours far out of range and NaN
+         "v 1.5 0 0 -1e400 2 0.5\nv 0 2 0\nv 0 2 0\n"
+         "vt 1e20 3e9\n"  // scaled texel index beyond 32 bits
+         "vt -1e30 0e999\nvt 1e400 -1e400\nvt -3e9 -1e-45\nvn 0e999 1e400 0\nusemtl wall\n"
+         "o texcoords\nf 1/1/1 2/2/1 3/3/1\nf 3/3/1 2/2/1 1/1/1\nf 1/4 3/1 2/2\nf 2/4 3/1 1/2\n"
+         "o fallbacks\nf 1/-9/-9 2/1/1 3/2/1\n"  // relative indices before the first: treated as absent
+         "f 3/-9 2/1 1/2\n"
+         "o smoothed\ns 1\nf 1/1 2/2 3/3\nf 3/1 4/2 3/3\n"  // zero area: no direction to smooth with
+         "f 4 3 1\n",
+         "0: ", {"Compute smoothingNormal for shape [2]\n"}, {}, false},
+        {"shapes without faces", objPath,
+         attributes + "usemtl wall\no first\nf 1/1/1 2/2/1 3/3/1\no lines\nl 1 2 3\n"
+                      "o last\nf 3/3/1 2/2/1 1/1/1\nf 1/1/1 3/3/1 4/4/1\n",
+         "0: ", {"# of shapes    = 3\n", "shape[0] material_id 0\n", "shape[2:2] material_id 0,\t6 verts\n"},
+         {"shape[1"}, false},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = renderWith(c.file, c.bytes);
+        EXPECT_EQ(ending(run), c.ending) << c.what;
+        for (const std::string& text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << c.what;
+        for (const std::string& text : c.absent) EXPECT_EQ(run.out.find(text), std::string::npos) << c.what;
+        EXPECT_EQ(picture(run).empty(), run.status != 0) << c.what;
+        if (c.likeReference) {
+            EXPECT_EQ(picture(run), picture(reference())) << c.what;
+            EXPECT_EQ(bounds(run), bounds(reference())) << c.what;  // nothing of a left-out face was measured
+        }
+    }
 }
 
 TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
-    auto safe = [](const std::string& bytes) {
-        return imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    };
-    const std::string valid = scene_files::jpgFile(8, 8);
-    ASSERT_GT(valid.size(), 100u);
-    EXPECT_TRUE(safe(valid));
-    EXPECT_TRUE(safe(jpegWithHuffmanCounts(16)));  // exactly 256 symbols
-    EXPECT_FALSE(safe(jpegWithHuffmanCounts(17)));
-    EXPECT_FALSE(safe("\xFF\xFF" + jpegWithHuffmanCounts(17).substr(1)));  // fill bytes before the start
-
-    // Inside a segment the decoder skips, the same bytes are harmless.
-    const std::string table = jpegWithHuffmanCounts(17).substr(2);
-    const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
-    EXPECT_TRUE(safe(comment + table + valid.substr(2)));
-
-    // Past the frame header, in a later scan's tables, they are not.
+    const std::string valid = scene_files::jpgFile(8, 8), table = jpegWithHuffmanCounts(17).substr(2);
     ASSERT_NE(valid.find("\xFF\xC0"), std::string::npos);
-    EXPECT_FALSE(safe(valid.substr(0, valid.size() - 2) + table + valid.substr(valid.size() - 2)));
-
-    // Other formats are not read as JPEG.
-    EXPECT_TRUE(safe(scene_files::pngFile(4, 4) + table));
-    EXPECT_TRUE(safe(""));
-
-    // Binary PNM: 8-bit samples only, and numbers that fit an int; the
-    // header is read with the decoder's comment and end-of-file rules.
+    const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
     const std::string pixels(12, '\x40');
-    EXPECT_TRUE(safe("P6\n2 2\n255\n" + pixels));
-    EXPECT_TRUE(safe("P5 # comment 999\n4\t3\n255 " + pixels));
-    EXPECT_FALSE(safe("P6\n2 2\n256\n" + pixels));
-    EXPECT_FALSE(safe("P5\n# maximum below\n2 2 65535\n" + pixels));
-    EXPECT_FALSE(safe("P6\n2147483648 1\n255\n" + pixels));
-    EXPECT_TRUE(safe("P6\n2147483647 1\n255\n" + pixels));
-    EXPECT_FALSE(safe("P6\n2 2\n2555"));  // the final digit counts, read or not
-    EXPECT_TRUE(safe("P3\n2 2\n65535\n"));  // text PNM is not decoded at all
+    const std::pair<std::string, bool> cases[] = {
+        {valid, true},
+        {jpegWithHuffmanCounts(16), true},  // exactly 256 symbols
+        {jpegWithHuffmanCounts(17), false},
+        {"\xFF\xFF" + jpegWithHuffmanCounts(17).substr(1), false},  // fill bytes before the start
+        {comment + table + valid.substr(2), true},  // inside a segment the decoder skips
+        {valid.substr(0, valid.size() - 2) + table + valid.substr(valid.size() - 2), false},  // a later scan's tables
+        {scene_files::pngFile(4, 4) + table, true},  // other formats are not read as JPEG
+        {"", true},
+        // Binary PNM: 8-bit samples only, and numbers that fit an int; the
+        // header is read with the decoder's comment and end-of-file rules.
+        {"P6\n2 2\n255\n" + pixels, true},
+        {"P5 # comment 999\n4\t3\n255 " + pixels, true},
+        {"P6\n2 2\n256\n" + pixels, false},
+        {"P5\n# maximum below\n2 2 65535\n" + pixels, false},
+        {"P6\n2147483648 1\n255\n" + pixels, false},
+        {"P6\n2147483647 1\n255\n" + pixels, true},
+        {"P6\n2 2\n2555", false},  // the final digit counts, read or not
+        {"P3\n2 2\n65535\n", true},  // text PNM is not decoded at all
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string& bytes = cases[i].first;
+        EXPECT_EQ(imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), cases[i].second)
+            << "case " << i;
+    }
 }
 
 int main(int argc, char** argv) {

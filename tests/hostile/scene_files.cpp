@@ -34,26 +34,21 @@ std::string readFile(const std::string& path) {
 
 namespace {
 
+// A checkerboard of 2 x 2 squares in two colours, as an image file of the given format.
 std::string checkerboardFile(char format, int width, int height) {
     std::vector<uint8_t> texels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const bool light = ((x / 2) + (y / 2)) % 2 == 0;
-            texels.insert(texels.end(),
-                          {uint8_t(light ? 230 : 40), uint8_t(light ? 200 : 90), uint8_t(light ? 60 : 160), 255});
-        }
+    for (int i = 0; i < width * height; ++i) {
+        const bool light = ((i % width / 2) + (i / width / 2)) % 2 == 0;
+        texels.insert(texels.end(), {uint8_t(light ? 230 : 40), uint8_t(light ? 200 : 90), uint8_t(light ? 60 : 160)});
+        texels.push_back(255);
     }
     std::string bytes;
-    auto append = [](void* context, void* data, int size) {
-        static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
+    auto append = [](void* out, void* data, int size) {
+        static_cast<std::string*>(out)->append(static_cast<char*>(data), static_cast<size_t>(size));
     };
-    if (format == 'p') {
-        stbi_write_png_to_func(append, &bytes, width, height, 4, texels.data(), width * 4);
-    } else if (format == 'b') {
-        stbi_write_bmp_to_func(append, &bytes, width, height, 4, texels.data());
-    } else {
-        stbi_write_jpg_to_func(append, &bytes, width, height, 4, texels.data(), 90);
-    }
+    if (format == 'p') stbi_write_png_to_func(append, &bytes, width, height, 4, texels.data(), width * 4);
+    if (format == 'b') stbi_write_bmp_to_func(append, &bytes, width, height, 4, texels.data());
+    if (format == 'j') stbi_write_jpg_to_func(append, &bytes, width, height, 4, texels.data(), 90);
     return bytes;
 }
 

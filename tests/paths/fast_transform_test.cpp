@@ -28,25 +28,7 @@ constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
 constexpr float denormal = 1.0e-40f;
 
-bool sameFloat(float a, float b) {
-    return std::isnan(a) ? std::isnan(b) : std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// What drawTriangle computes, w = 1 multiplied in at run time as in glm's
-// out-of-line product; and its outcode from the four-term plane sums.
-glm::vec4 glmClip(const glm::mat4& model, const glm::mat4& projection, float x, float y, float z) {
-    volatile float unit = 1.0f;
-    return projection * (model * glm::vec4(x, y, z, unit));
-}
-
-uint32_t planeOutcode(const glm::vec4& p) {
-    uint32_t code = 0;
-    for (int k = 0; k < 6; ++k) {
-        const glm::vec4& c = clipPlanes[k];
-        if (c.x * p.x + c.y * p.y + c.z * p.z + c.w * p.w < 0.0f) code |= 1u << k;
-    }
-    return code;
-}
+bool sameFloat(float a, float b) { return std::isnan(a) ? std::isnan(b) : std::memcmp(&a, &b, sizeof a) == 0; }
 
 }  // namespace
 
@@ -66,15 +48,12 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
         perspective};
     for (int i = 0; i < 12; ++i) {
         glm::mat4 m;
-        for (int c = 0; c < 4; ++c) {
-            for (int r = 0; r < 4; ++r) m[c][r] = std::ldexp(entry(random), i < 6 ? 0 : exponent(random));
-        }
+        for (int k = 0; k < 16; ++k) m[k / 4][k % 4] = std::ldexp(entry(random), i < 6 ? 0 : exponent(random));
         matrices.push_back(m);
     }
     glm::mat4 awkward(1.0f);
-    awkward[0][1] = denormal;
+    awkward[0][1] = awkward[3][0] = denormal;
     awkward[2][2] = -0.0f;
-    awkward[3][0] = denormal;
     awkward[3][1] = -denormal;
     awkward[3][2] = 3.0e38f;
     matrices.insert(matrices.end(), {awkward, perspective, perspective, awkward, glm::mat4(2.0e38f), perspective});
@@ -101,16 +80,25 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
                 ClipLanes got;
                 transformToClipAvx2(matrices[m], matrices[m + 1], x, y, z, got);
                 for (int k = 0; k < 8; ++k) {
-                    const glm::vec4 want = glmClip(matrices[m], matrices[m + 1], x[k], y[k], z[k]);
+                    // What drawTriangle computes, w = 1 multiplied in at run
+                    // time as in glm's out-of-line product; and its outcode
+                    // from the four-term plane sums.
+                    volatile float unit = 1.0f;
+                    const glm::vec4 want = matrices[m + 1] * (matrices[m] * glm::vec4(x[k], y[k], z[k], unit));
+                    uint32_t outcode = 0;
+                    for (int p = 0; p < 6; ++p) {
+                        const glm::vec4& c = clipPlanes[p];
+                        outcode |= (c.x * want.x + c.y * want.y + c.z * want.z + c.w * want.w < 0.0f) << p;
+                    }
                     SCOPED_TRACE(::testing::Message() << "matrices " << m << ", position (" << x[k] << ", " << y[k]
                                                       << ", " << z[k] << "), flush-to-zero " << flushToZero);
-                    EXPECT_TRUE(sameFloat(got.x[k], want.x)) << got.x[k] << " vs " << want.x;
-                    EXPECT_TRUE(sameFloat(got.y[k], want.y)) << got.y[k] << " vs " << want.y;
-                    EXPECT_TRUE(sameFloat(got.z[k], want.z)) << got.z[k] << " vs " << want.z;
-                    EXPECT_TRUE(sameFloat(got.w[k], want.w)) << got.w[k] << " vs " << want.w;
-                    EXPECT_EQ(got.outcode[k], planeOutcode(want));
+                    EXPECT_TRUE(sameFloat(got.x[k], want.x) && sameFloat(got.y[k], want.y) &&
+                                sameFloat(got.z[k], want.z) && sameFloat(got.w[k], want.w))
+                        << "got (" << got.x[k] << ", " << got.y[k] << ", " << got.z[k] << ", " << got.w[k]
+                        << "), glm " << want.x << ", " << want.y << ", " << want.z << ", " << want.w << ")";
+                    EXPECT_EQ(got.outcode[k], outcode);
                     nanLanes += std::isnan(want.x) || std::isnan(want.w);
-                    outsideLanes += planeOutcode(want) != 0;
+                    outsideLanes += outcode != 0;
                 }
             }
         }

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -35,8 +36,7 @@ constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
 
 struct Frame {
-    std::vector<uint32_t> pixels;
-    std::vector<uint32_t> depth;
+    std::vector<uint32_t> pixels, depth;
 };
 
 uint8_t keys[SDL_NUM_SCANCODES];
@@ -54,18 +54,15 @@ Frame renderFrame(RenderPath path, double t, bool depthView) {
     return {{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
 }
 
-// Names the first differing cell and how many differ, rather than dumping
-// both images.
-::testing::AssertionResult sameCells(const char* what, const std::vector<uint32_t>& want,
-                                     const std::vector<uint32_t>& got) {
-    size_t differing = 0, first = 0;
-    for (size_t i = 0; i < want.size(); ++i) {
-        if (want[i] != got[i] && differing++ == 0) first = i;
-    }
-    if (differing == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << differing << " " << what << " cells differ; first at ("
-                                         << first % frameWidth << ", " << first / frameWidth << "): reference "
-                                         << std::hex << want[first] << ", got " << got[first];
+// How many cells differ and where the first one is, rather than both images.
+std::string difference(const std::vector<uint32_t>& want, const std::vector<uint32_t>& got) {
+    const size_t first = static_cast<size_t>(std::mismatch(want.begin(), want.end(), got.begin()).first - want.begin());
+    if (first == want.size()) return "";
+    size_t differing = 0;
+    for (size_t i = 0; i < want.size(); ++i) differing += want[i] != got[i];
+    return std::to_string(differing) + " cells, first at (" + std::to_string(first % frameWidth) + ", " +
+           std::to_string(first / frameWidth) + "): reference " + std::to_string(want[first]) + ", got " +
+           std::to_string(got[first]);
 }
 
 // Renders the installed scene on every path at FRAMES_PER_SCENE times spread
@@ -75,11 +72,8 @@ void expectEveryPathDrawsLikeTheReference() {
     std::vector<RenderPath> paths;
     for (RenderPath path : allRenderPaths) {
         if (path == RenderPath::reference) continue;
-        if (renderPathSupported(path)) {
-            paths.push_back(path);
-        } else {
-            std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
-        }
+        if (renderPathSupported(path)) paths.push_back(path);
+        else std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
     }
     if (paths.empty()) GTEST_SKIP() << "this processor supports no path besides the reference";
 
@@ -88,18 +82,13 @@ void expectEveryPathDrawsLikeTheReference() {
         const double t = 1.0 + 29.0 * i / (FRAMES_PER_SCENE - 1);
         for (const bool depthView : {false, true}) {
             const Frame want = renderFrame(RenderPath::reference, t, depthView);
-            for (size_t k = 0; k < want.depth.size(); ++k) {
-                if (want.depth[k] != 0) {
-                    ++litFrames;
-                    break;
-                }
-            }
+            litFrames += std::count(want.depth.begin(), want.depth.end(), 0u) != static_cast<long>(want.depth.size());
             for (RenderPath path : paths) {
                 const Frame got = renderFrame(path, t, depthView);
                 SCOPED_TRACE(::testing::Message() << renderPathName(path) << " at t = " << t
                                                   << (depthView ? " with the depth view" : ""));
-                EXPECT_TRUE(sameCells("pixel", want.pixels, got.pixels));
-                EXPECT_TRUE(sameCells("depth", want.depth, got.depth));
+                EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
+                EXPECT_EQ(difference(want.depth, got.depth), "") << "depth";
             }
         }
     }
@@ -113,27 +102,16 @@ void expectEveryPathDrawsLikeTheReference() {
 Texture* makeTexture(int32_t w, int32_t h, uint32_t seed, bool holes) {
     std::mt19937 random(seed);
     Texture* tex = newTexture(w, h);
+    uint8_t* data = tex->data;
     for (int32_t i = 0; i < w * h; ++i) {
-        const uint32_t bits = random();
-        uint8_t* p = tex->data + 4 * i;
-        p[0] = bits & 0xFF;
-        p[1] = (bits >> 8) & 0xFF;
-        p[2] = (bits >> 16) & 0xFF;
-        const uint32_t kind = (bits >> 24) % 5;
-        p[3] = !holes ? 255 : kind == 0 ? 0 : kind == 1 ? 0x80 : 255;
+        const uint32_t bits = random(), kind = (bits >> 24) % 5;
+        for (int k = 0; k < 3; ++k) data[4 * i + k] = (bits >> 8 * k) & 0xFF;
+        data[4 * i + 3] = !holes ? 255 : kind == 0 ? 0 : kind == 1 ? 0x80 : 255;
     }
     return tex;
 }
 
-Vertex corner(float x, float y, float z, float u, float v) {
-    Vertex c{};
-    c.position[0] = x;
-    c.position[1] = y;
-    c.position[2] = z;
-    c.texcoord[0] = u;
-    c.texcoord[1] = v;
-    return c;
-}
+Vertex corner(float x, float y, float z, float u, float v) { return Vertex{{x, y, z}, {}, {}, {u, v}}; }
 
 // `count` triangles around the model origin, which the eye circles at a
 // distance of about 7: sizes from a hundredth of a pixel to far wider than
@@ -186,11 +164,7 @@ Model* texturedModel() {
     model->textures[names[0]] = makeTexture(64, 64, 1, true);
     model->textures[names[1]] = makeTexture(48, 20, 2, true);
     model->textures[names[2]] = makeTexture(256, 4, 3, false);
-    for (const char* name : names) {
-        tinyobj::material_t material = tinyobj::material_t();
-        material.diffuse_texname = name;
-        model->materials.push_back(material);
-    }
+    for (const char* name : names) model->materials.emplace_back().diffuse_texname = name;
     return model;
 }
 
@@ -211,16 +185,14 @@ Model* syntheticModel() {
 
     const float strange[] = {notANumber, inf, -inf, 1.0e30f, -1.0e30f, 1.0e-40f, -0.0f};
     for (float s : strange) {
-        odd.push_back(corner(s, 1.0f, 0.0f, 0.0f, 0.0f));
-        odd.push_back(corner(1.0f, s, 1.0f, 1.0f, 0.0f));
-        odd.push_back(corner(0.0f, 2.0f, 0.5f, 0.5f, 1.0f));
+        odd.insert(odd.end(), {corner(s, 1, 0, 0, 0), corner(1, s, 1, 1, 0), corner(0, 2, 0.5f, 0.5f, 1)});
     }
-    odd.push_back(corner(0.0f, 0.0f, 0.0f, 0.0f, 0.0f));  // left over after the last triangle
+    odd.push_back(corner(0, 0, 0, 0, 0));  // left over after the last triangle
 
     for (std::vector<Vertex>* mesh : {&tie, &tieAgain}) {
         const Vertex a = corner(-3, 0, -3, 0, 0), b = corner(3, 0, -3, 4, 0), c = corner(3, 0, 3, 4, 4),
                      d = corner(-3, 0, 3, 0, 4);
-        mesh->insert(mesh->end(), {a, b, c, a, c, d, a, c, b, a, d, c});
+        *mesh = {a, b, c, a, c, d, a, c, b, a, d, c};
     }
     // Slivers a few pixels wide and hundreds of rows tall, both windings:
     // boxes of one group per row, more rows than the pixel loop queues at once.
@@ -234,7 +206,7 @@ Model* syntheticModel() {
     addClusters(clusters, random, 1, 2000.0f, 2001.0f, false);
     clusters.back().position[2] = inf;  // in a cluster beyond the far plane
     const std::pair<std::vector<Vertex>*, int32_t> meshes[] = {
-        {&scatterA, 0}, {&awkward, 0},  {&odd, -1},      {&tie, 1},      {&tieAgain, 2},
+        {&scatterA, 0}, {&awkward, 0},  {&odd, -1},     {&tie, 1},      {&tieAgain, 2},
         {&clusters, 1}, {&scatterB, 1}, {&scatterC, 2}, {&slivers, 0},
     };
     for (const auto& [records, material] : meshes) model->meshes.push_back(makeMesh(*records, material));

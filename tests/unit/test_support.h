@@ -1,18 +1,13 @@
 #pragma once
 
-// Shared helpers for the unit tests: a 640 x 480 render context, hand-made
-// textures, a recorder for what vertex processing emits, and scratch files.
+// Shared helpers for the unit tests: a frame-sized render context, hand-made
+// textures and a recorder for what vertex processing emits.
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
-#include <string>
+#include <functional>
 #include <vector>
 
 #include "app/startup.h"
@@ -25,31 +20,17 @@
 
 namespace testing_support {
 
-// A texture built in memory.
-inline Texture* makeTexture(int32_t w, int32_t h, uint32_t (*rgba)(int32_t x, int32_t y)) {
+// A texture built in memory from 0xRRGGBBAA texels.
+inline Texture* makeTexture(int32_t w, int32_t h, const std::function<uint32_t(int32_t, int32_t)>& rgba) {
     Texture* tex = newTexture(w, h);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            const uint32_t c = rgba(x, y);  // 0xRRGGBBAA
-            for (int k = 0; k < 4; ++k) tex->data[(static_cast<size_t>(y) * w + x) * 4 + k] = c >> (24 - 8 * k);
-        }
+    for (int32_t i = 0; i < w * h; ++i) {
+        for (int k = 0; k < 4; ++k) tex->data[4 * i + k] = rgba(i % w, i / w) >> (24 - 8 * k);
     }
     return tex;
 }
 
-
 // Opaque texel whose red, green and blue bytes hold the column number.
 inline uint32_t columnTexel(int32_t x, int32_t) { return static_cast<uint32_t>(x) << 8 | 0xFFu; }
-
-inline glm::vec3 positionOf(const Vertex& v) { return {v.position[0], v.position[1], v.position[2]}; }
-inline glm::vec3 normalOf(const Vertex& v) { return {v.normal[0], v.normal[1], v.normal[2]}; }
-inline glm::vec2 texcoordOf(const Vertex& v) { return {v.texcoord[0], v.texcoord[1]}; }
-inline glm::ivec4 colorOf(const Vertex& v) { return {v.color[0], v.color[1], v.color[2], v.color[3]}; }
-
-inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
-    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "\"" << part << "\" not found in:\n" << text;
-}
 
 // One triangle as vertex processing handed it on.
 struct EmittedTriangle {
@@ -69,87 +50,46 @@ inline void recordTriangle(const Vertex& a, const Vertex& b, const Vertex& c, Sc
     emitted().push_back({{a, b, c}, {&a, &b, &c}, {pa, pb, pc}, renderContext.currentTexture});
 }
 
-// Gives every test a cleared 640 x 480 framebuffer and depth buffer, an opaque
+// Gives every test a cleared frame-sized framebuffer and depth buffer, an opaque
 // white current texture and identity matrices, and puts the render context and
 // the render path back afterwards.
 class RenderTest : public ::testing::Test {
 protected:
-    static constexpr int32_t W = frameWidth;
-    static constexpr int32_t H = frameHeight;
-
     void SetUp() override {
         saved = renderContext;
         savedPath = currentRenderPath();
-        pixels.assign(static_cast<size_t>(W) * H, 0u);
-        depth.assign(static_cast<size_t>(W) * H, 0u);
-        owned.clear();
-        white = own(makeTexture(1, 1, [](int32_t, int32_t) { return 0xFFFFFFFFu; }));
-        RenderContext& rc = renderContext;
-        rc.framebufferPixels = pixels.data();
-        rc.framebufferWidth = W;
-        rc.framebufferHeight = H;
-        rc.zbuffer = ZBuffer{depth.data(), W, H};
-        rc.projection = glm::mat4(1.0f);
-        rc.modelMatrix = glm::mat4(1.0f);
-        rc.zNear = 1.0f;
-        rc.zFar = 800.0f;
-        rc.currentTexture = white;
-        rc.sceneModel = nullptr;
-        rc.depthViewActive = 0;
+        pixels.assign(static_cast<size_t>(frameWidth) * frameHeight, 0u);
+        depth.assign(static_cast<size_t>(frameWidth) * frameHeight, 0u);
         emitted().clear();
+        renderContext.framebufferPixels = pixels.data();
+        renderContext.framebufferWidth = frameWidth;
+        renderContext.framebufferHeight = frameHeight;
+        renderContext.zbuffer = ZBuffer{depth.data(), frameWidth, frameHeight};
+        renderContext.projection = renderContext.modelMatrix = glm::mat4(1.0f);
+        renderContext.currentTexture = solid(0xFFFFFFFFu);
     }
 
     void TearDown() override {
         setRenderPath(savedPath);
         renderContext = saved;
         for (Texture* t : owned) delete t;
-        emitted().clear();
     }
 
     // Keeps `tex` until the test ends.
-    Texture* own(Texture* tex) {
-        owned.push_back(tex);
-        return tex;
+    Texture* own(Texture* tex) { return owned.emplace_back(tex); }
+    // A 1 x 1 texture of one ARGB colour.
+    Texture* solid(uint32_t argb) {
+        return own(makeTexture(1, 1, [=](int32_t, int32_t) { return argb << 8 | argb >> 24; }));
     }
 
-    // Draw calls then hand their triangles to recordTriangle.
-    static void record() { setRenderPath(RenderPath::recording, recordTriangle); }
-
-    uint32_t pixel(int32_t x, int32_t y) const { return pixels[x + y * W]; }
-    uint32_t depthAt(int32_t x, int32_t y) const { return depth[x + y * W]; }
-    int coveredPixels() const {
-        int n = 0;
-        for (uint32_t d : depth) n += d != 0;
-        return n;
-    }
+    uint32_t pixel(int32_t x, int32_t y) const { return pixels[x + y * frameWidth]; }
+    uint32_t depthAt(int32_t x, int32_t y) const { return depth[x + y * frameWidth]; }
+    int coveredPixels() const { return static_cast<int>(depth.size() - std::count(depth.begin(), depth.end(), 0u)); }
 
     RenderContext saved;
     RenderPath savedPath = RenderPath::reference;
-    std::vector<uint32_t> pixels;
-    std::vector<uint32_t> depth;
-    Texture* white = nullptr;
+    std::vector<uint32_t> pixels, depth;
     std::vector<Texture*> owned;
-};
-
-// A scratch directory removed with everything in it when the test ends.
-struct ScratchDir {
-    ScratchDir() {
-        char pattern[] = "/tmp/scanweaver-unit-XXXXXX";
-        if (mkdtemp(pattern) == nullptr) throw std::runtime_error("no scratch directory");
-        path = pattern;
-    }
-    ~ScratchDir() { std::filesystem::remove_all(path); }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::string file(const std::string& name) const { return path + "/" + name; }
-
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(file(name), std::ios::binary) << text;
-        return file(name);
-    }
-
-    std::string path;
 };
 
 }  // namespace testing_support

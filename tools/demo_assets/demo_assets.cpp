@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "chime.h"
-#include "courtyard.h"
+#include "courtyard_grid.h"
 #include "file_util.h"
 #include "image.h"
 #include "materials.h"
@@ -62,7 +62,7 @@ bool writeSound(const std::string& outDir, DemoAssetSummary& sum, std::string& e
     return true;
 }
 
-bool writeModel(const std::string& outDir, DemoAssetSummary& sum, std::string& error) {
+bool writeModel(const std::string& outDir, int copies, DemoAssetSummary& sum, std::string& error) {
     const std::string modelDir = joinPath(outDir, kModelDir);
     if (!makeDirectories(joinPath(modelDir, kTextureSubdir), error)) return false;
 
@@ -83,8 +83,8 @@ bool writeModel(const std::string& outDir, DemoAssetSummary& sum, std::string& e
     // v = 0 (it does not flip v when loading the scene), so the scene's
     // texture coordinates are written top-down to keep pictures upright.
     ObjBuilder obj("sponza.mtl", ObjBuilder::VOrigin::Top);
-    buildCourtyard(obj);
-    obj.endShape();
+    buildCourtyardGrid(obj, copies);
+    sum.copies = copies;
     sum.objPath = std::string(kModelDir) + "/sponza.obj";
     if (!writeFileText(joinPath(outDir, sum.objPath), obj.text(), error)) return false;
     sum.files.push_back(sum.objPath);
@@ -104,20 +104,22 @@ std::string DemoAssetSummary::describe() const {
     if (!ok) return "error: " + error;
     size_t cutouts = 0;
     for (const WrittenImage& t : modelTextures) cutouts += t.cutout ? 1 : 0;
-    char line[320];
+    char grid[48] = "";
+    if (copies > 1) std::snprintf(grid, sizeof grid, " in %d x %d courtyards", copies, copies);
+    char line[360];
     std::snprintf(line, sizeof line,
-                  "wrote %zu files: %s (%zu triangles, %zu shapes, %zu materials, %zu textures of which %zu "
+                  "wrote %zu files: %s (%zu triangles%s, %zu shapes, %zu materials, %zu textures of which %zu "
                   "cut-out), 2 images, %s (%.2f s)",
-                  files.size(), objPath.c_str(), triangles, shapes, materials, modelTextures.size(), cutouts,
+                  files.size(), objPath.c_str(), triangles, grid, shapes, materials, modelTextures.size(), cutouts,
                   soundPath.c_str(), soundSeconds);
     return line;
 }
 
-DemoAssetSummary writeDemoAssets(const std::string& outDir) {
+DemoAssetSummary writeDemoAssets(const std::string& outDir, int copies) {
     DemoAssetSummary sum;
     std::string error;
     bool ok = makeDirectories(outDir, error) && writeStandaloneImages(outDir, sum, error) &&
-              writeSound(outDir, sum, error) && writeModel(outDir, sum, error);
+              writeSound(outDir, sum, error) && writeModel(outDir, copies, sum, error);
     sum.ok = ok;
     sum.error = ok ? std::string() : error;
     return sum;

@@ -21,6 +21,7 @@ struct DemoAssetSummary {
 
     std::string objPath;  // relative to the output directory
     std::string mtlPath;
+    int copies = 1;        // the model holds copies x copies courtyards
     size_t triangles = 0;  // after triangulating every polygon
     size_t faces = 0;
     size_t polygons = 0;   // faces with 4 or more corners
@@ -45,7 +46,9 @@ struct DemoAssetSummary {
 // Directory of the courtyard model inside the output directory.
 extern const char* const kModelDir;
 
-// Writes every asset under `outDir`, creating directories as needed.
-DemoAssetSummary writeDemoAssets(const std::string& outDir);
+// Writes every asset under `outDir`, creating directories as needed. The
+// model holds `copies` x `copies` courtyards (1 to kMaxCopies, see
+// courtyard_grid.h) sharing one material library and its textures.
+DemoAssetSummary writeDemoAssets(const std::string& outDir, int copies = 1);
 
 }  // namespace demo_assets

@@ -1,9 +1,11 @@
 #include "obj_builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace demo_assets {
 
@@ -58,8 +60,14 @@ void ObjBuilder::beginShape(const std::string& name, Keyword keyword, bool smoot
     inShape_ = true;
     shapeFaces_ = 0;
     currentMaterial_.clear();
-    shapeHeader_ = (keyword == Keyword::Object ? "o " : "g ") + name + "\n";
+    shapeHeader_ = (keyword == Keyword::Object ? "o " : "g ") + name + nameSuffix_ + "\n";
     fBlock_ = smooth ? "s 1\n" : "s off\n";
+}
+
+void ObjBuilder::placeShapes(Vec3 offset, std::string nameSuffix) {
+    if (inShape_) misuse("placement changed inside a shape");
+    offset_ = offset;
+    nameSuffix_ = std::move(nameSuffix);
 }
 
 void ObjBuilder::useMaterial(const std::string& name) {
@@ -88,6 +96,9 @@ void ObjBuilder::endShape() {
 }
 
 int ObjBuilder::position(Vec3 p) {
+    p = p + offset_;
+    boundsMin_ = {std::min(boundsMin_.x, p.x), std::min(boundsMin_.y, p.y), std::min(boundsMin_.z, p.z)};
+    boundsMax_ = {std::max(boundsMax_.x, p.x), std::max(boundsMax_.y, p.y), std::max(boundsMax_.z, p.z)};
     appendTriple(vBlock_, "v ", p);
     return int(++positions_);
 }

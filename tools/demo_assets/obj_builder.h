@@ -6,6 +6,7 @@
 // Indices handed out are the 1-based global OBJ indices.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <set>
 #include <string>
@@ -34,6 +35,9 @@ public:
 
     // Starts a new shape; `smooth` writes `s 1` instead of `s off`.
     void beginShape(const std::string& name, Keyword keyword, bool smooth);
+    // Places the shapes begun from now on: `offset` is added to their
+    // positions and `nameSuffix` to their names (copies of a scene in one file).
+    void placeShapes(Vec3 offset, std::string nameSuffix);
     // Selects the material for the following faces of the current shape.
     void useMaterial(const std::string& name);
     void endShape();
@@ -54,6 +58,10 @@ public:
     // Finished OBJ text (all shapes must have been ended).
     const std::string& text() const { return out_; }
 
+    // Smallest and largest coordinates of the positions written so far.
+    Vec3 boundsMin() const { return boundsMin_; }
+    Vec3 boundsMax() const { return boundsMax_; }
+
     size_t triangleCount() const { return triangles_; }  // after fan triangulation
     size_t faceCount() const { return faces_; }
     size_t shapeCount() const { return shapes_; }        // shapes with at least one face
@@ -69,6 +77,9 @@ private:
     std::string vBlock_, vtBlock_, vnBlock_, fBlock_;
     std::string shapeHeader_;
     std::string currentMaterial_;
+    Vec3 offset_;
+    std::string nameSuffix_;
+    Vec3 boundsMin_{HUGE_VAL, HUGE_VAL, HUGE_VAL}, boundsMax_{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     bool inShape_ = false;
     bool wantNormals_ = false;
     size_t shapeFaces_ = 0;

@@ -1,7 +1,7 @@
 // scanweaver-render: the program's start-up and frames without a window.
 //
-//   scanweaver-render --time T [--depth-view] [--as-shown] [--model PATH] --out FILE.png
-//   scanweaver-render --bench N [--stages] [--model PATH]
+//   scanweaver-render --time T --out FILE [--depth-view] [--as-shown] [--depth-out FILE] [--model PATH] [--quiet]
+//   scanweaver-render --bench N [--stages] [--model PATH] [--quiet]
 //
 // --stages also reports per path where the frame goes; only the counting
 // build, scanweaver-render-stages, gathers those figures.
@@ -9,95 +9,29 @@
 // Run in a data directory. Frames come from the same library calls the window
 // program makes, so they are the pictures it shows.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include <SDL_scancode.h>
-#include <stb/stb_image_write.h>
 
-#include "base/platform.h"
 #include "app/scene.h"
 #include "app/startup.h"
 #include "assets/model.h"
+#include "base/platform.h"
 #include "pipeline/render_context.h"
 #include "pipeline/render_path.h"
 #include "pipeline/stage_counters.h"
+#include "tools/render/image_files.h"
+#include "tools/render/options.h"
 
 namespace {
-
-struct Options {
-    double time = 0.0;
-    bool haveTime = false;
-    long benchFrames = 0;
-    bool depthView = false;
-    bool asShown = false;
-    bool stages = false;
-    std::string model = sceneModelPath;
-    std::string out;
-};
-
-[[noreturn]] void usage() {
-    std::fprintf(stderr,
-                 "usage: scanweaver-render --time T [--depth-view] [--as-shown] [--model PATH] --out FILE.png"
-                 " | --bench N [--stages] [--model PATH]   (T >= 1, N >= 2)\n");
-    std::exit(2);
-}
-
-bool parseTime(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value) && value >= 1.0;
-}
-
-bool parseFrames(const char* text, long& value) {
-    char* end = nullptr;
-    value = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && value >= 2 && value <= 1000000;
-}
-
-Options parseOptions(int argc, char** argv) {
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--time" && hasValue) {
-            if (!parseTime(argv[++i], options.time)) usage();
-            options.haveTime = true;
-        } else if (arg == "--bench" && hasValue) {
-            if (!parseFrames(argv[++i], options.benchFrames)) usage();
-        } else if (arg == "--model" && hasValue) {
-            options.model = argv[++i];
-        } else if (arg == "--out" && hasValue) {
-            options.out = argv[++i];
-        } else if (arg == "--depth-view") {
-            options.depthView = true;
-        } else if (arg == "--as-shown") {
-            options.asShown = true;
-        } else if (arg == "--stages") {
-            options.stages = true;
-        } else {
-            usage();
-        }
-    }
-    const bool bench = options.benchFrames != 0;
-    if (bench == options.haveTime) usage();
-    if (options.haveTime && options.out.empty()) usage();
-    if (bench && (!options.out.empty() || options.depthView || options.asShown)) usage();
-    if (options.stages && !bench) usage();
-#ifndef SCANWEAVER_STAGE_COUNTERS
-    if (options.stages) {
-        std::fprintf(stderr, "scanweaver-render: --stages needs the counting build, scanweaver-render-stages\n");
-        std::exit(2);
-    }
-#endif
-    return options;
-}
 
 void renderFrame(double elapsedTime) {
     renderContext.zbuffer.clear();
@@ -122,16 +56,57 @@ std::vector<uint8_t> framebufferBytes(bool asShown) {
     return bytes;
 }
 
+// The depth buffer as grey levels stretched over the depths drawn: the
+// smallest stored value among drawn cells becomes 32, the largest (the
+// nearest) 255, undrawn cells 0. When every drawn cell holds the same value
+// they are all 255.
+std::vector<uint8_t> depthPicture() {
+    const ZBuffer& zbuffer = renderContext.zbuffer;
+    uint32_t lowest = UINT32_MAX;
+    uint32_t highest = 0;
+    for (int32_t y = 0; y < zbuffer.h; ++y) {
+        for (int32_t x = 0; x < zbuffer.w; ++x) {
+            const uint32_t d = zbuffer.get(x, y);
+            if (d == 0) continue;
+            lowest = std::min(lowest, d);
+            highest = std::max(highest, d);
+        }
+    }
+    std::vector<uint8_t> grey(static_cast<size_t>(zbuffer.w) * zbuffer.h, 0);
+    for (int32_t y = 0; y < zbuffer.h; ++y) {
+        for (int32_t x = 0; x < zbuffer.w; ++x) {
+            const uint32_t d = zbuffer.get(x, y);
+            if (d == 0) continue;
+            grey[x + static_cast<size_t>(y) * zbuffer.w] =
+                highest == lowest ? 255 : static_cast<uint8_t>(32 + uint64_t{d - lowest} * 223 / (highest - lowest));
+        }
+    }
+    return grey;
+}
+
+int cannotWrite(const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "scanweaver-render: cannot write %s: %s\n", path.c_str(), reason.c_str());
+    return 1;
+}
+
+// Writes one picture and reports it; false after reporting a failure.
+bool writePicture(const OutputFile& file, int channels, const std::vector<uint8_t>& pixels, bool quiet) {
+    std::string reason;
+    if (!writeImageFile(file, frameWidth, frameHeight, channels, pixels.data(), reason)) {
+        cannotWrite(file.path, reason);
+        return false;
+    }
+    if (!quiet) std::printf("wrote %s (%dx%d)\n", file.path.c_str(), frameWidth, frameHeight);
+    return true;
+}
+
 int writeFrame(const Options& options) {
     static uint8_t keys[SDL_NUM_SCANCODES];
     keys[SDL_SCANCODE_V] = options.depthView ? 1 : 0;
     renderContext.keyboardState = keys;
     renderFrame(options.time);
-    const std::vector<uint8_t> bytes = framebufferBytes(options.asShown);
-    if (!stbi_write_png(options.out.c_str(), frameWidth, frameHeight, 4, bytes.data(), frameWidth * 4)) {
-        std::fprintf(stderr, "%s: could not write the PNG file\n", options.out.c_str());
-        return 1;
-    }
+    if (!writePicture(options.out, 4, framebufferBytes(options.asShown), options.quiet)) return 1;
+    if (!options.depthOut.path.empty() && !writePicture(options.depthOut, 1, depthPicture(), options.quiet)) return 1;
     return 0;
 }
 
@@ -243,16 +218,54 @@ int bench(const Options& options) {
     return 0;
 }
 
+// With --quiet the loader's statistics, which it prints on standard output,
+// go to the null device: returns the descriptor to restore afterwards, or -1.
+int muteStandardOutput() {
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && null >= 0) dup2(null, STDOUT_FILENO);
+    if (null >= 0) close(null);
+    return saved;
+}
+
+void restoreStandardOutput(int saved) {
+    if (saved < 0) return;
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+}
+
+size_t triangleCount(const Model& model) {
+    size_t vertices = 0;
+    for (const Mesh& mesh : model.meshes) vertices += mesh.vertices.size();
+    return vertices / 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     enableFlushToZero();
     const Options options = parseOptions(argc, argv);
+    for (const OutputFile* file : {&options.out, &options.depthOut}) {
+        if (file->path.empty()) continue;
+        const std::string reason = whyNotWritable(file->path);
+        if (!reason.empty()) return cannotWrite(file->path, reason);
+    }
 
     std::vector<uint8_t> framebufferStorage;
     createSurfaces(framebufferStorage, frameWidth, frameHeight);
+    const int savedOutput = options.quiet ? muteStandardOutput() : -1;
     loadStartupTextures();
-    installSceneModel(loadModel(options.model, 0, 1));
+    Model* model = loadModel(options.model, 0, 1);
+    restoreStandardOutput(savedOutput);
+    // A model named on the command line must load; the program's own scene
+    // may be missing, and then the cube is drawn alone.
+    if (options.modelGiven && model == nullptr) return 1;
+    if (options.modelGiven && triangleCount(*model) == 0) {
+        std::fprintf(stderr, "scanweaver-render: %s: no triangles\n", options.model.c_str());
+    }
+    installSceneModel(model);
 
     return options.benchFrames != 0 ? bench(options) : writeFrame(options);
 }
