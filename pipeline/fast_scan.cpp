@@ -82,6 +82,26 @@ bool sampleMayFail(const Texture* texture) {
     return texture == nullptr || texture->mipchain[0] == nullptr || texture->width < 1 || texture->height < 1;
 }
 
+// What the triangles of one draw share: where texels come from, and the
+// columns and rows that both buffers have. `vector` is false when the depth
+// buffer does not cover the framebuffer (never the case in the program) or
+// sample() can stop the process: scanTriangle then draws every triangle, with
+// its checks in its own order. Otherwise every cell of a box, which lies
+// inside the framebuffer by construction, passes the depth buffer's checks.
+struct Target {
+    TexelSource texels;
+    int32_t width, height;
+    bool vector;
+};
+
+Target drawTarget(const Texture* texture) {
+    const RenderContext& rc = renderContext;
+    const ZBuffer& z = rc.zbuffer;
+    const bool covers = z.buffer != nullptr && z.w >= rc.framebufferWidth && z.h >= rc.framebufferHeight;
+    return {texelSource(texture), std::min(rc.framebufferWidth, z.w), std::min(rc.framebufferHeight, z.h),
+            covers && !sampleMayFail(texture)};
+}
+
 SW_INLINE unsigned laneBits(__m256i mask) {
     return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(mask)));
 }
@@ -256,21 +276,10 @@ __attribute__((noinline)) void storeLanes(uint32_t* p, ptrdiff_t stride, __m256i
     }
 }
 
-// Blocks whose top-left pixel is at most (x, y) lie inside both buffers.
-struct PlainLimit {
-    int32_t x, y;
-};
-
-template <int W>
-PlainLimit plainLimit() {
-    const RenderContext& rc = renderContext;
-    return {std::min(rc.framebufferWidth, rc.zbuffer.w) - W, std::min(rc.framebufferHeight, rc.zbuffer.h) - laneCount / W};
-}
-
 // Shades the covered pixels of a block. Returns false, having drawn nothing,
 // when a covered pixel's depth fails toDepth's checks.
 template <int W>
-SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group& g, PlainLimit limit) {
+SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     RenderContext& rc = renderContext;
     const __m256 b[3] = {_mm256_cvtepi32_ps(g.e[0]), _mm256_cvtepi32_ps(g.e[1]), _mm256_cvtepi32_ps(g.e[2])};
     const __m256 zf = interpolate(b, l, &TriangleSetup::Attributes::zOverW);
@@ -281,7 +290,7 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
     SW_COUNT(covered, __builtin_popcount(laneBits(g.covered)));
 
     // Depth test, unsigned: flipping the sign bits makes it a signed one.
-    const bool plain = g.x <= limit.x && g.y <= limit.y;
+    const bool plain = g.x + W <= t.width && g.y + laneCount / W <= t.height;
     const ptrdiff_t depthStride = rc.zbuffer.w;
     uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * depthStride + g.x;
     const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(ZBuffer::maxDepth)));
@@ -296,7 +305,7 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
     const __m256 r = reciprocal(nudge(q));
     const __m256 u = _mm256_mul_ps(interpolate(b, l, &TriangleSetup::Attributes::uOverW), r);
     const __m256 v = _mm256_mul_ps(interpolate(b, l, &TriangleSetup::Attributes::vOverW), r);
-    const __m256i colour = fetchTexels(texels, u, v, passed);
+    const __m256i colour = fetchTexels(t.texels, u, v, passed);
 
     // Texels of alpha 0 leave both surfaces alone.
     const __m256i transparent = _mm256_cmpeq_epi32(_mm256_srli_epi32(colour, 24), _mm256_setzero_si256());
@@ -342,9 +351,8 @@ SW_INLINE void advance(__m256i e[3], const __m256i step[3]) {
 
 // Boxes at most W pixels wide: one column of blocks down the box.
 template <int W>
-SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
+SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
     constexpr int rows = laneCount / W;
-    const PlainLimit limit = plainLimit<W>();
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
     __m256i step[3], e[3];
     blockStart<W>(s, e);
@@ -352,7 +360,7 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Texel
     for (int32_t y = s.minY; y <= s.maxY; y += rows) {
         const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
         const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};
-        if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<W>(l, texels, g, limit)) return false;
+        if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<W>(l, t, g)) return false;
         advance(e, step);
     }
     return true;
@@ -366,8 +374,7 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Texel
 // double precision with a margin far above its rounding error, the bounds are
 // never tighter than the exact ones, and the lanes' own edge tests decide
 // which pixels are covered.
-SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
-    const PlainLimit limit = plainLimit<laneCount>();
+SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const double margin = 1.0 / 256.0, inf = std::numeric_limits<double>::infinity();
     alignas(32) double leftStart[4] = {-inf, -inf, -inf, -inf}, leftSlope[4] = {};
     alignas(32) double rightStart[4] = {inf, inf, inf, inf}, rightSlope[4] = {};
@@ -412,7 +419,7 @@ SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const TexelSour
         for (int32_t x = x0; x <= x1; x += laneCount, advance(e, step)) {
             const __m256i inSpan = _mm256_cmpgt_epi32(_mm256_set1_epi32(x1 - x + 1), lane);
             const Group g{{e[0], e[1], e[2]}, coveredLanes(e, inSpan), s.minX + x, s.minY + j};
-            if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<laneCount>(l, texels, g, limit)) return false;
+            if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<laneCount>(l, t, g)) return false;
         }
     }
     return true;
@@ -426,10 +433,9 @@ struct GroupQueue {
 };
 
 // Shades the first `count` queued groups in order.
-SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const TexelSource& texels,
-                          PlainLimit limit) {
+SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const Target& t) {
     for (int i = 0; i < count; ++i) {
-        if (!shadeGroup<laneCount>(l, texels, queue.group[i], limit)) return false;
+        if (!shadeGroup<laneCount>(l, t, queue.group[i])) return false;
     }
     return true;
 }
@@ -437,8 +443,7 @@ SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, co
 // Every pixel of the box, eight at a time in one flat walk along the rows:
 // triangles whose edge values may wrap. Returns false when a covered pixel's
 // depth fails toDepth's checks.
-SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
-    const PlainLimit limit = plainLimit<laneCount>();
+SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i lane = laneColumn<laneCount>();
     __m256i step[3], rowStep[3], row[3], e[3];
     blockStart<laneCount>(s, row);
@@ -455,7 +460,7 @@ SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource
         queue.length += !_mm256_testz_si256(queue.group[queue.length].covered, queue.group[queue.length].covered);
         if (queue.length == groupQueueLength) {
             queue.length = 0;
-            if (!shadeQueue(queue, groupQueueLength, l, texels, limit)) return false;
+            if (!shadeQueue(queue, groupQueueLength, l, t)) return false;
         }
         if (x + laneCount <= s.maxX) {
             x += laneCount;
@@ -468,42 +473,33 @@ SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource
             e[1] = row[1];
             e[2] = row[2];
         } else {
-            return shadeQueue(queue, queue.length, l, texels, limit);
+            return shadeQueue(queue, queue.length, l, t);
         }
     }
 }
 
 // scanTriangle eight pixels at a time. `exactEdges` says that no edge value
 // of the box wraps in 32 bits.
-void scanTriangleAvx2(const TriangleSetup& s, const TexelSource& texels, bool exactEdges) {
-    RenderContext& rc = renderContext;
-    ZBuffer& zbuffer = rc.zbuffer;
+void scanTriangleAvx2(const TriangleSetup& s, const Target& t, bool exactEdges) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
-    // The box lies inside the framebuffer by construction. A depth buffer
-    // that does not cover it (never the case in the program) is left to the
-    // pixel-by-pixel loop and its checks, and so is a texture that can fail.
-    if (zbuffer.buffer == nullptr || s.maxX >= zbuffer.w || s.maxY >= zbuffer.h || sampleMayFail(texels.texture)) {
+    if (!t.vector) {
         scanTriangle(s);
         return;
     }
-    // The box's corners pass the depth buffer's own checks, so every cell of
-    // the box is inside it: a wrong box still stops the process here.
-    (void)zbuffer.get(s.minX, s.minY);
-    (void)zbuffer.get(s.maxX, s.maxY);
 
     const Lanes l{s.attr, 1.0f / s.area};
     // A depth outside [0, 1) ends the process in toDepth: scanTriangle goes
     // over the pixels again in its own order and stops at the first such one
     // with its message. What was drawn on the way is lost with the process.
     const int32_t width = s.maxX - s.minX + 1;
-    const bool drawn = width <= 2          ? scanNarrowBox<2>(s, l, texels)
-                       : width <= 4        ? scanNarrowBox<4>(s, l, texels)
-                       : width <= laneCount ? scanNarrowBox<laneCount>(s, l, texels)
-                       : exactEdges        ? scanSpans(s, l, texels)
-                                           : scanBox(s, l, texels);
+    const bool drawn = width <= 2          ? scanNarrowBox<2>(s, l, t)
+                       : width <= 4        ? scanNarrowBox<4>(s, l, t)
+                       : width <= laneCount ? scanNarrowBox<laneCount>(s, l, t)
+                       : exactEdges        ? scanSpans(s, l, t)
+                                           : scanBox(s, l, t);
     if (!drawn) scanTriangle(s);
 }
 
@@ -539,7 +535,7 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
         const auto near = [](const ScreenPosition& p) {
             return std::fabs(p.x) <= exactSetupLimit && std::fabs(p.y) <= exactSetupLimit;
         };
-        scanTriangleAvx2(setup, texelSource(renderContext.currentTexture), near(p0) && near(p1) && near(p2));
+        scanTriangleAvx2(setup, drawTarget(renderContext.currentTexture), near(p0) && near(p1) && near(p2));
     }
     SW_STAGE(vertex);
 }
@@ -618,7 +614,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
     }
 
-    const TexelSource texels = texelSource(rc.currentTexture);
+    const Target target = drawTarget(rc.currentTexture);
     for (unsigned work = acceptedLanes; work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         const Vertex& v0 = *t.vertex[0][k];
@@ -630,7 +626,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         TriangleSetup setup;
         if (((nearLanes >> k) & 1u) == 0) {
             if (setupTriangle(v0, v1, v2, p0, p1, p2, setup)) {
-                scanTriangleAvx2(setup, texels, false);
+                scanTriangleAvx2(setup, target, false);
                 SW_STAGE(setup);
             }
             continue;
@@ -650,7 +646,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
             setup.stepX[e] = stepX[e].v[k];
             setup.stepY[e] = stepY[e].v[k];
         }
-        scanTriangleAvx2(setup, texels, true);
+        scanTriangleAvx2(setup, target, true);
         SW_STAGE(setup);
     }
     SW_STAGE(vertex);
