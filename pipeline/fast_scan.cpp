@@ -136,7 +136,8 @@ __attribute__((noinline)) __m256i sampleLanes(const Texture* texture, __m256 u, 
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(texels));
 }
 
-// The ARGB8888 texels at (u, v) for the lanes of `lanes`; other lanes are 0.
+// The ARGB8888 texels at (u, v) for the lanes of `lanes`; other lanes hold
+// any texel of the texture, or 0.
 SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m256i lanes) {
     if (source.words != nullptr) {
         const __m256 su = _mm256_mul_ps(source.width, wrapNegative(u));
@@ -150,7 +151,13 @@ SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m
             const __m256i x = _mm256_and_si256(_mm256_cvttps_epi32(su), source.columnMask);
             const __m256i y = _mm256_and_si256(_mm256_cvttps_epi32(sv), source.rowMask);
             const __m256i index = _mm256_add_epi32(_mm256_sll_epi32(y, source.rowShift), x);
-            const __m256i rgba = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), source.words, index, lanes, 4);
+            // Eight plain loads: a gather instruction costs more on some
+            // processors and, with some microcode, on others.
+            alignas(32) int32_t at[laneCount];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+            const int* w = source.words;
+            const __m256i rgba =
+                _mm256_setr_epi32(w[at[0]], w[at[1]], w[at[2]], w[at[3]], w[at[4]], w[at[5]], w[at[6]], w[at[7]]);
             // Bytes R, G, B, A in memory to the word A << 24 | R << 16 | G << 8 | B.
             const __m256i toArgb = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2, 1, 0, 3, 6,
                                                     5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
@@ -294,7 +301,8 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     const ptrdiff_t depthStride = rc.zbuffer.w;
     uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * depthStride + g.x;
     const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(ZBuffer::maxDepth)));
-    const __m256i cells = plain ? loadBlock<W>(depthCells, depthStride) : loadLanes<W>(depthCells, depthStride, g.covered);
+    const __m256i cells =
+        plain ? loadBlock<W>(depthCells, depthStride) : loadLanes<W>(depthCells, depthStride, g.covered);
     const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
     const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
     const __m256i passed = _mm256_and_si256(g.covered, nearer);
@@ -356,7 +364,9 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
     __m256i step[3], e[3];
     blockStart<W>(s, e);
-    for (int k = 0; k < 3; ++k) step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * rows));
+    for (int k = 0; k < 3; ++k) {
+        step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * rows));
+    }
     for (int32_t y = s.minY; y <= s.maxY; y += rows) {
         const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
         const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};

@@ -232,7 +232,8 @@ std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
     std::vector<Vertex> corners;
     for (const Family& f : families) {
         for (int i = 0; i < 600; ++i) {
-            const float size = f.minSize * std::pow(f.maxSize / f.minSize, unit(random)), angle = 6.2832f * unit(random);
+            const float size = f.minSize * std::pow(f.maxSize / f.minSize, unit(random));
+            const float angle = 6.2832f * unit(random);
             const float cx = f.place == 0 ? -60.0f + 760.0f * unit(random) : 640.0f - 12.0f * unit(random);
             const float cy = f.place == 0 ? -60.0f + 600.0f * unit(random) : 480.0f - 12.0f * unit(random);
             const float dx = size * std::cos(angle), dy = size * std::sin(angle), side = f.thinness * size;
@@ -242,7 +243,8 @@ std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
             ScreenPosition p[3];
             Vertex v[3];
             for (int c = 0; c < 3; ++c) {
-                p[c] = {f.whole ? std::round(x[c]) : x[c], f.whole ? std::round(y[c]) : y[c], w * 0.9998f * unit(random), w};
+                const float z = w * 0.9998f * unit(random);
+                p[c] = {f.whole ? std::round(x[c]) : x[c], f.whole ? std::round(y[c]) : y[c], z, w};
                 v[c] = corner(0, 0, 0, 40.0f * unit(random) - 20.0f, 40.0f * unit(random) - 20.0f);
             }
             for (int c : {0, 1, 2, 0, 2, 1}) {  // both windings
