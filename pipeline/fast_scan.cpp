@@ -153,7 +153,7 @@ SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m
             const __m256i index = _mm256_add_epi32(_mm256_sll_epi32(y, source.rowShift), x);
             // Eight plain loads: a gather instruction costs more on some
             // processors and, with some microcode, on others.
-            alignas(32) int32_t at[laneCount];
+            alignas(32) uint32_t at[laneCount];
             _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
             const int* w = source.words;
             const __m256i rgba =
