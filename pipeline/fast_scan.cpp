@@ -26,14 +26,16 @@
 
 namespace {
 
-// Covered groups wait in a queue of this many before they are shaded: long
-// enough to keep the walk free of branches, short enough to stay in cache.
+// In the walk over every pixel of a box, covered groups wait in a queue of
+// this many before they are shaded: long enough to keep the walk free of
+// branches, short enough to stay in cache.
 constexpr int groupQueueLength = 32;
 
 // The eight-lane set-up repeats setupTriangle step for step where the
 // integers allow (setupTriangle itself serves the other triangles); the
-// pixel loop tests and shades eight pixels at a time. Every float operation of a lane is the one fillTriangle
-// does for that pixel, in the same order, so results agree to the bit.
+// pixel loop tests and shades eight pixels at a time. Every float operation
+// of a lane is the one fillTriangle does for that pixel, in the same order,
+// so results agree to the bit.
 
 // 1/w, z/w, u/w and v/w: four correctly rounded divisions in one instruction.
 SW_INLINE TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPosition& p) {
