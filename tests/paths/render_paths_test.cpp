@@ -286,6 +286,6 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
         return Frame{{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
     };
     const Frame want = draw(false), got = draw(true);
-    EXPECT_TRUE(sameCells("pixel", want.pixels, got.pixels));
-    EXPECT_TRUE(sameCells("depth", want.depth, got.depth));
+    EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
+    EXPECT_EQ(difference(want.depth, got.depth), "") << "depth";
 }
