@@ -2,8 +2,10 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
@@ -24,14 +26,16 @@
 
 namespace {
 
-// Covered groups wait in a queue of this many before they are shaded: long
-// enough to keep the walk free of branches, short enough to stay in cache.
+// In the walk over every pixel of a box, covered groups wait in a queue of
+// this many before they are shaded: long enough to keep the walk free of
+// branches, short enough to stay in cache.
 constexpr int groupQueueLength = 32;
 
 // The eight-lane set-up repeats setupTriangle step for step where the
 // integers allow (setupTriangle itself serves the other triangles); the
-// pixel loop tests and shades eight pixels at a time. Every float operation of a lane is the one fillTriangle
-// does for that pixel, in the same order, so results agree to the bit.
+// pixel loop tests and shades eight pixels at a time. Every float operation
+// of a lane is the one fillTriangle does for that pixel, in the same order,
+// so results agree to the bit.
 
 // 1/w, z/w, u/w and v/w: four correctly rounded divisions in one instruction.
 SW_INLINE TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPosition& p) {
@@ -80,6 +84,26 @@ bool sampleMayFail(const Texture* texture) {
     return texture == nullptr || texture->mipchain[0] == nullptr || texture->width < 1 || texture->height < 1;
 }
 
+// What the triangles of one draw share: where texels come from, and the
+// columns and rows that both buffers have. `vector` is false when the depth
+// buffer does not cover the framebuffer (never the case in the program) or
+// sample() can stop the process: scanTriangle then draws every triangle, with
+// its checks in its own order. Otherwise every cell of a box, which lies
+// inside the framebuffer by construction, passes the depth buffer's checks.
+struct Target {
+    TexelSource texels;
+    int32_t width, height;
+    bool vector;
+};
+
+Target drawTarget(const Texture* texture) {
+    const RenderContext& rc = renderContext;
+    const ZBuffer& z = rc.zbuffer;
+    const bool covers = z.buffer != nullptr && z.w >= rc.framebufferWidth && z.h >= rc.framebufferHeight;
+    return {texelSource(texture), std::min(rc.framebufferWidth, z.w), std::min(rc.framebufferHeight, z.h),
+            covers && !sampleMayFail(texture)};
+}
+
 SW_INLINE unsigned laneBits(__m256i mask) {
     return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(mask)));
 }
@@ -114,7 +138,8 @@ __attribute__((noinline)) __m256i sampleLanes(const Texture* texture, __m256 u, 
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(texels));
 }
 
-// The ARGB8888 texels at (u, v) for the lanes of `lanes`; other lanes are 0.
+// The ARGB8888 texels at (u, v) for the lanes of `lanes`; other lanes hold
+// any texel of the texture, or 0.
 SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m256i lanes) {
     if (source.words != nullptr) {
         const __m256 su = _mm256_mul_ps(source.width, wrapNegative(u));
@@ -128,7 +153,13 @@ SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m
             const __m256i x = _mm256_and_si256(_mm256_cvttps_epi32(su), source.columnMask);
             const __m256i y = _mm256_and_si256(_mm256_cvttps_epi32(sv), source.rowMask);
             const __m256i index = _mm256_add_epi32(_mm256_sll_epi32(y, source.rowShift), x);
-            const __m256i rgba = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), source.words, index, lanes, 4);
+            // Eight plain loads: a gather instruction costs more on some
+            // processors and, with some microcode, on others.
+            alignas(32) uint32_t at[laneCount];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at), index);
+            const int* w = source.words;
+            const __m256i rgba =
+                _mm256_setr_epi32(w[at[0]], w[at[1]], w[at[2]], w[at[3]], w[at[4]], w[at[5]], w[at[6]], w[at[7]]);
             // Bytes R, G, B, A in memory to the word A << 24 | R << 16 | G << 8 | B.
             const __m256i toArgb = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2, 1, 0, 3, 6,
                                                     5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
@@ -155,36 +186,112 @@ SW_INLINE __m256 nudge(__m256 q) {
     return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
 }
 
-// b[0] * a[0] + b[1] * a[1] + b[2] * a[2], summed left to right, times 1/area.
-SW_INLINE __m256 interpolate(const __m256 b[3], const __m256 a[3], __m256 inv) {
-    const __m256 sum =
-        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b[0], a[0]), _mm256_mul_ps(b[1], a[1])), _mm256_mul_ps(b[2], a[2]));
-    return _mm256_mul_ps(sum, inv);
-}
-
-// A triangle's per-corner attributes and 1/area in every lane.
+// A triangle's per-corner attributes and 1/area, read where they are used:
+// a broadcast from memory costs no more than reloading a register the loop
+// would have had to spill.
 struct Lanes {
-    __m256 invW[3];
-    __m256 zOverW[3];
-    __m256 uOverW[3];
-    __m256 vOverW[3];
-    __m256 inv;
+    const TriangleSetup::Attributes* attr;
+    float inv;
 };
 
-// Eight consecutive pixels of a row: the first one's position, the edge
-// values of each lane and the lanes inside the triangle.
+// b[0] * a[0] + b[1] * a[1] + b[2] * a[2], summed left to right, times 1/area,
+// where a[c] is the attribute `field` of corner c.
+SW_INLINE __m256 interpolate(const __m256 b[3], const Lanes& l, float TriangleSetup::Attributes::*field) {
+    const __m256 a[3] = {_mm256_broadcast_ss(&(l.attr[0].*field)), _mm256_broadcast_ss(&(l.attr[1].*field)),
+                         _mm256_broadcast_ss(&(l.attr[2].*field))};
+    const __m256 sum =
+        _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b[0], a[0]), _mm256_mul_ps(b[1], a[1])), _mm256_mul_ps(b[2], a[2]));
+    return _mm256_mul_ps(sum, _mm256_broadcast_ss(&l.inv));
+}
+
+// A group is a block of eight pixels, W columns by laneCount / W rows: lane k
+// is the pixel (x + k % W, y + k / W). Boxes at most four or two pixels wide
+// take the narrow blocks, so that fewer lanes fall outside the box.
+template <int W>
+SW_INLINE __m256i laneColumn() {
+    return _mm256_setr_epi32(0 % W, 1 % W, 2 % W, 3 % W, 4 % W, 5 % W, 6 % W, 7 % W);
+}
+
+template <int W>
+SW_INLINE __m256i laneRow() {
+    return _mm256_setr_epi32(0 / W, 1 / W, 2 / W, 3 / W, 4 / W, 5 / W, 6 / W, 7 / W);
+}
+
+// A block's top-left pixel, the edge values of its lanes and the lanes inside
+// the triangle.
 struct Group {
     __m256i e[3];
     __m256i covered;
     int32_t x, y;
 };
 
-// Shades the covered pixels of a group. Returns false, having drawn nothing,
+// The cells of a block whose rows all lie inside the buffer, `stride` cells
+// apart: plain loads and stores. A masked store costs more than a blend and
+// a plain store on some processors; lanes outside the triangle are written
+// back as they were read.
+template <int W>
+SW_INLINE __m256i loadBlock(const uint32_t* p, ptrdiff_t stride) {
+    if constexpr (W == 8) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    } else if constexpr (W == 4) {
+        const __m128i top = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(top),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride)), 1);
+    } else {
+        const auto pair = [&](const uint32_t* q) {
+            return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)),
+                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + stride)));
+        };
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(pair(p)), pair(p + 2 * stride), 1);
+    }
+}
+
+template <int W>
+SW_INLINE void storeBlock(uint32_t* p, ptrdiff_t stride, __m256i v) {
+    if constexpr (W == 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    } else if constexpr (W == 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + stride), _mm256_extracti128_si256(v, 1));
+    } else {
+        const auto pair = [&](uint32_t* q, __m128i two) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(q), two);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(q + stride), _mm_unpackhi_epi64(two, two));
+        };
+        pair(p, _mm256_castsi256_si128(v));
+        pair(p + 2 * stride, _mm256_extracti128_si256(v, 1));
+    }
+}
+
+// The same one lane at a time, touching only the lanes of `lanes`: for blocks
+// that reach past the last column or row of a buffer.
+template <int W>
+__attribute__((noinline)) __m256i loadLanes(const uint32_t* p, ptrdiff_t stride, __m256i lanes) {
+    alignas(32) uint32_t cells[laneCount] = {};
+    for (unsigned bits = laneBits(lanes); bits != 0; bits &= bits - 1) {
+        const int k = __builtin_ctz(bits);
+        cells[k] = p[k / W * stride + k % W];
+    }
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(cells));
+}
+
+template <int W>
+__attribute__((noinline)) void storeLanes(uint32_t* p, ptrdiff_t stride, __m256i v, __m256i lanes) {
+    alignas(32) uint32_t cells[laneCount];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(cells), v);
+    for (unsigned bits = laneBits(lanes); bits != 0; bits &= bits - 1) {
+        const int k = __builtin_ctz(bits);
+        p[k / W * stride + k % W] = cells[k];
+    }
+}
+
+// Shades the covered pixels of a block. Returns false, having drawn nothing,
 // when a covered pixel's depth fails toDepth's checks.
-SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group& g) {
+template <int W>
+SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     RenderContext& rc = renderContext;
     const __m256 b[3] = {_mm256_cvtepi32_ps(g.e[0]), _mm256_cvtepi32_ps(g.e[1]), _mm256_cvtepi32_ps(g.e[2])};
-    const __m256 zf = interpolate(b, l.zOverW, l.inv);
+    const __m256 zf = interpolate(b, l, &TriangleSetup::Attributes::zOverW);
     const __m256 valid = _mm256_and_ps(_mm256_cmp_ps(zf, _mm256_setzero_ps(), _CMP_GE_OQ),
                                        _mm256_cmp_ps(zf, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
     if (!_mm256_testc_si256(_mm256_castps_si256(valid), g.covered)) return false;
@@ -192,37 +299,49 @@ SW_INLINE bool shadeGroup(const Lanes& l, const TexelSource& texels, const Group
     SW_COUNT(covered, __builtin_popcount(laneBits(g.covered)));
 
     // Depth test, unsigned: flipping the sign bits makes it a signed one.
-    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
+    const bool plain = g.x + W <= t.width && g.y + laneCount / W <= t.height;
+    const ptrdiff_t depthStride = rc.zbuffer.w;
+    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * depthStride + g.x;
     const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(ZBuffer::maxDepth)));
-    const __m256i cells = _mm256_maskload_epi32(reinterpret_cast<const int*>(depthCells), g.covered);
+    const __m256i cells =
+        plain ? loadBlock<W>(depthCells, depthStride) : loadLanes<W>(depthCells, depthStride, g.covered);
     const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
     const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
     const __m256i passed = _mm256_and_si256(g.covered, nearer);
     SW_COUNT(depthPassed, __builtin_popcount(laneBits(passed)));
     if (_mm256_testz_si256(passed, passed)) return true;
 
-    const __m256 q = interpolate(b, l.invW, l.inv);
+    const __m256 q = interpolate(b, l, &TriangleSetup::Attributes::invW);
     const __m256 r = reciprocal(nudge(q));
-    const __m256 u = _mm256_mul_ps(interpolate(b, l.uOverW, l.inv), r);
-    const __m256 v = _mm256_mul_ps(interpolate(b, l.vOverW, l.inv), r);
-    const __m256i colour = fetchTexels(texels, u, v, passed);
+    const __m256 u = _mm256_mul_ps(interpolate(b, l, &TriangleSetup::Attributes::uOverW), r);
+    const __m256 v = _mm256_mul_ps(interpolate(b, l, &TriangleSetup::Attributes::vOverW), r);
+    const __m256i colour = fetchTexels(t.texels, u, v, passed);
 
     // Texels of alpha 0 leave both surfaces alone.
     const __m256i transparent = _mm256_cmpeq_epi32(_mm256_srli_epi32(colour, 24), _mm256_setzero_si256());
     const __m256i written = _mm256_andnot_si256(transparent, passed);
     SW_COUNT(written, __builtin_popcount(laneBits(written)));
-    uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * rc.framebufferWidth + g.x;
-    _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels), written, colour);
-    _mm256_maskstore_epi32(reinterpret_cast<int*>(depthCells), written, depth);
+    const ptrdiff_t pixelStride = rc.framebufferWidth;
+    uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * pixelStride + g.x;
+    if (plain) {
+        storeBlock<W>(pixels, pixelStride, _mm256_blendv_epi8(loadBlock<W>(pixels, pixelStride), colour, written));
+        storeBlock<W>(depthCells, depthStride, _mm256_blendv_epi8(cells, depth, written));
+    } else {
+        storeLanes<W>(pixels, pixelStride, colour, written);
+        storeLanes<W>(depthCells, depthStride, depth, written);
+    }
     return true;
 }
 
-// Edge values of the box's first eight pixels: weight + k * step in lane k.
-// 32-bit products wrap exactly like k wrapping additions.
-SW_INLINE void rowStart(const TriangleSetup& s, __m256i e[3]) {
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+// Edge values of the block at the box's top-left pixel: weight + column *
+// stepX + row * stepY in each lane. 32-bit products wrap exactly like the
+// wrapping additions that step from pixel to pixel.
+template <int W>
+SW_INLINE void blockStart(const TriangleSetup& s, __m256i e[3]) {
     for (int k = 0; k < 3; ++k) {
-        e[k] = _mm256_add_epi32(_mm256_set1_epi32(s.weight[k]), _mm256_mullo_epi32(lane, _mm256_set1_epi32(s.stepX[k])));
+        e[k] = _mm256_add_epi32(_mm256_set1_epi32(s.weight[k]),
+                                _mm256_add_epi32(_mm256_mullo_epi32(laneColumn<W>(), _mm256_set1_epi32(s.stepX[k])),
+                                                 _mm256_mullo_epi32(laneRow<W>(), _mm256_set1_epi32(s.stepY[k]))));
     }
 }
 
@@ -232,37 +351,114 @@ SW_INLINE __m256i coveredLanes(const __m256i e[3], __m256i inBox) {
     return _mm256_andnot_si256(negative, inBox);
 }
 
-// The groups a walk finds covered, shaded in walk order a queue at a time,
-// so that the walk itself has no branch on coverage.
+// Adds `step` to the three edge values (written out, so that they stay in
+// registers).
+SW_INLINE void advance(__m256i e[3], const __m256i step[3]) {
+    e[0] = _mm256_add_epi32(e[0], step[0]);
+    e[1] = _mm256_add_epi32(e[1], step[1]);
+    e[2] = _mm256_add_epi32(e[2], step[2]);
+}
+
+// Boxes at most W pixels wide: one column of blocks down the box.
+template <int W>
+SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    constexpr int rows = laneCount / W;
+    const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
+    __m256i step[3], e[3];
+    blockStart<W>(s, e);
+    for (int k = 0; k < 3; ++k) {
+        step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * rows));
+    }
+    for (int32_t y = s.minY; y <= s.maxY; y += rows) {
+        const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
+        const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};
+        if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<W>(l, t, g)) return false;
+        advance(e, step);
+    }
+    return true;
+}
+
+// Wider boxes of triangles whose edge values are exact (no step wraps), row
+// by row, from where the row enters the triangle to where it leaves it.
+// Along a row an edge value is zero at column offset -value / stepX, a linear
+// function of the row: edges whose values grow to the right bound the
+// covered columns from the left, the others from the right. Worked out in
+// double precision with a margin far above its rounding error, the bounds are
+// never tighter than the exact ones, and the lanes' own edge tests decide
+// which pixels are covered.
+SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const double margin = 1.0 / 256.0, inf = std::numeric_limits<double>::infinity();
+    alignas(32) double leftStart[4] = {-inf, -inf, -inf, -inf}, leftSlope[4] = {};
+    alignas(32) double rightStart[4] = {inf, inf, inf, inf}, rightSlope[4] = {};
+    for (int k = 0; k < 3; ++k) {
+        const double stepX = s.stepX[k];
+        if (s.stepX[k] > 0) {
+            leftStart[k] = -s.weight[k] / stepX - margin;
+            leftSlope[k] = -s.stepY[k] / stepX;
+        } else if (s.stepX[k] < 0) {
+            rightStart[k] = -s.weight[k] / stepX + margin;
+            rightSlope[k] = -s.stepY[k] / stepX;
+        }
+    }
+    const __m256d left0 = _mm256_load_pd(leftStart), leftD = _mm256_load_pd(leftSlope);
+    const __m256d right0 = _mm256_load_pd(rightStart), rightD = _mm256_load_pd(rightSlope);
+    const __m128d lastColumn = _mm_set_sd(s.maxX - s.minX);
+
+    const __m256i lane = laneColumn<laneCount>();
+    __m256i row[3], rowStep[3], step[3];
+    blockStart<laneCount>(s, row);
+    for (int k = 0; k < 3; ++k) {
+        rowStep[k] = _mm256_set1_epi32(s.stepY[k]);
+        step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
+    }
+    for (int32_t j = 0; j <= s.maxY - s.minY; ++j, advance(row, rowStep)) {
+        const __m256d rowIndex = _mm256_set1_pd(j);
+        const __m256d left = _mm256_add_pd(left0, _mm256_mul_pd(rowIndex, leftD));
+        const __m256d right = _mm256_add_pd(right0, _mm256_mul_pd(rowIndex, rightD));
+        const __m128d left2 = _mm_max_pd(_mm256_castpd256_pd128(left), _mm256_extractf128_pd(left, 1));
+        const __m128d right2 = _mm_min_pd(_mm256_castpd256_pd128(right), _mm256_extractf128_pd(right, 1));
+        const __m128d first = _mm_max_sd(_mm_ceil_sd(left2, _mm_max_sd(left2, _mm_unpackhi_pd(left2, left2))),
+                                         _mm_setzero_pd());
+        const __m128d last = _mm_min_sd(_mm_floor_sd(right2, _mm_min_sd(right2, _mm_unpackhi_pd(right2, right2))),
+                                        lastColumn);
+        if (!(_mm_cvtsd_f64(first) <= _mm_cvtsd_f64(last))) continue;
+        const int32_t x0 = _mm_cvttsd_si32(first), x1 = _mm_cvttsd_si32(last);
+        __m256i offset[3], e[3] = {row[0], row[1], row[2]};
+        for (int k = 0; k < 3; ++k) {
+            offset[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * x0));
+        }
+        advance(e, offset);
+        for (int32_t x = x0; x <= x1; x += laneCount, advance(e, step)) {
+            const __m256i inSpan = _mm256_cmpgt_epi32(_mm256_set1_epi32(x1 - x + 1), lane);
+            const Group g{{e[0], e[1], e[2]}, coveredLanes(e, inSpan), s.minX + x, s.minY + j};
+            if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<laneCount>(l, t, g)) return false;
+        }
+    }
+    return true;
+}
+
+// The covered groups of a walk, shaded in walk order a queue at a time, so
+// that the walk itself has no branch on coverage.
 struct GroupQueue {
     Group group[groupQueueLength];
     int length = 0;
 };
 
 // Shades the first `count` queued groups in order.
-SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const TexelSource& texels) {
+SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const Target& t) {
     for (int i = 0; i < count; ++i) {
-        if (!shadeGroup(l, texels, queue.group[i])) return false;
+        if (!shadeGroup<laneCount>(l, t, queue.group[i])) return false;
     }
     return true;
 }
 
-// Queues a group (it is kept only if a lane is covered) and shades the queue
-// when it is full. False when a covered pixel's depth fails toDepth's checks.
-SW_INLINE bool queueGroup(GroupQueue& queue, const Group& g, const Lanes& l, const TexelSource& texels) {
-    queue.group[queue.length] = g;
-    queue.length += !_mm256_testz_si256(g.covered, g.covered);
-    if (queue.length < groupQueueLength) return true;
-    queue.length = 0;
-    return shadeQueue(queue, groupQueueLength, l, texels);
-}
-
-// Every pixel of the box, eight at a time in one flat walk along the rows.
-// Returns false when a covered pixel's depth fails toDepth's checks.
-SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+// Every pixel of the box, eight at a time in one flat walk along the rows:
+// triangles whose edge values may wrap. Returns false when a covered pixel's
+// depth fails toDepth's checks.
+SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const __m256i lane = laneColumn<laneCount>();
     __m256i step[3], rowStep[3], row[3], e[3];
-    rowStart(s, row);
+    blockStart<laneCount>(s, row);
     for (int k = 0; k < 3; ++k) {
         step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
         rowStep[k] = _mm256_set1_epi32(s.stepY[k]);
@@ -272,70 +468,50 @@ SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const TexelSource
     int32_t x = s.minX, y = s.minY;
     for (;;) {
         const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - x + 1), lane);
-        if (!queueGroup(queue, {{e[0], e[1], e[2]}, coveredLanes(e, inBox), x, y}, l, texels)) return false;
+        queue.group[queue.length] = {{e[0], e[1], e[2]}, coveredLanes(e, inBox), x, y};
+        queue.length += !_mm256_testz_si256(queue.group[queue.length].covered, queue.group[queue.length].covered);
+        if (queue.length == groupQueueLength) {
+            queue.length = 0;
+            if (!shadeQueue(queue, groupQueueLength, l, t)) return false;
+        }
         if (x + laneCount <= s.maxX) {
             x += laneCount;
-            for (int k = 0; k < 3; ++k) e[k] = _mm256_add_epi32(e[k], step[k]);
+            advance(e, step);
         } else if (y < s.maxY) {
             ++y;
             x = s.minX;
-            for (int k = 0; k < 3; ++k) e[k] = row[k] = _mm256_add_epi32(row[k], rowStep[k]);
+            advance(row, rowStep);
+            e[0] = row[0];
+            e[1] = row[1];
+            e[2] = row[2];
         } else {
-            return shadeQueue(queue, queue.length, l, texels);
+            return shadeQueue(queue, queue.length, l, t);
         }
     }
 }
 
-// scanBox for boxes at most eight pixels wide, most boxes of a detailed
-// scene: one group per row, with the same lanes inside the box on every row,
-// so the walk only steps down.
-SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const TexelSource& texels) {
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i inBox = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), lane);
-    __m256i rowStep[3], e[3];
-    rowStart(s, e);
-    for (int k = 0; k < 3; ++k) rowStep[k] = _mm256_set1_epi32(s.stepY[k]);
-    GroupQueue queue;
-    for (int32_t y = s.minY;; ++y) {
-        if (!queueGroup(queue, {{e[0], e[1], e[2]}, coveredLanes(e, inBox), s.minX, y}, l, texels)) return false;
-        if (y == s.maxY) return shadeQueue(queue, queue.length, l, texels);
-        for (int k = 0; k < 3; ++k) e[k] = _mm256_add_epi32(e[k], rowStep[k]);
-    }
-}
-
-// scanTriangle eight pixels at a time: every pixel of the box is still
-// tested; lanes past the box's right edge are masked off.
-void scanTriangleAvx2(const TriangleSetup& s, const TexelSource& texels) {
-    RenderContext& rc = renderContext;
-    ZBuffer& zbuffer = rc.zbuffer;
+// scanTriangle eight pixels at a time. `exactEdges` says that no edge value
+// of the box wraps in 32 bits.
+void scanTriangleAvx2(const TriangleSetup& s, const Target& t, bool exactEdges) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
-    // The box lies inside the framebuffer by construction. A depth buffer
-    // that does not cover it (never the case in the program) is left to the
-    // pixel-by-pixel loop and its checks, and so is a texture that can fail.
-    if (zbuffer.buffer == nullptr || s.maxX >= zbuffer.w || s.maxY >= zbuffer.h || sampleMayFail(texels.texture)) {
+    if (!t.vector) {
         scanTriangle(s);
         return;
     }
-    // The box's corners pass the depth buffer's own checks, so every cell of
-    // the box is inside it: a wrong box still stops the process here.
-    (void)zbuffer.get(s.minX, s.minY);
-    (void)zbuffer.get(s.maxX, s.maxY);
 
-    Lanes l;
-    for (int c = 0; c < 3; ++c) {
-        l.invW[c] = _mm256_set1_ps(s.attr[c].invW);
-        l.zOverW[c] = _mm256_set1_ps(s.attr[c].zOverW);
-        l.uOverW[c] = _mm256_set1_ps(s.attr[c].uOverW);
-        l.vOverW[c] = _mm256_set1_ps(s.attr[c].vOverW);
-    }
-    l.inv = _mm256_set1_ps(1.0f / s.area);
+    const Lanes l{s.attr, 1.0f / s.area};
     // A depth outside [0, 1) ends the process in toDepth: scanTriangle goes
     // over the pixels again in its own order and stops at the first such one
     // with its message. What was drawn on the way is lost with the process.
-    const bool drawn = s.maxX - s.minX < laneCount ? scanNarrowBox(s, l, texels) : scanBox(s, l, texels);
+    const int32_t width = s.maxX - s.minX + 1;
+    const bool drawn = width <= 2          ? scanNarrowBox<2>(s, l, t)
+                       : width <= 4        ? scanNarrowBox<4>(s, l, t)
+                       : width <= laneCount ? scanNarrowBox<laneCount>(s, l, t)
+                       : exactEdges        ? scanSpans(s, l, t)
+                                           : scanBox(s, l, t);
     if (!drawn) scanTriangle(s);
 }
 
@@ -368,7 +544,10 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
     SW_STAGE(setup);
     TriangleSetup setup;
     if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
-        scanTriangleAvx2(setup, texelSource(renderContext.currentTexture));
+        const auto near = [](const ScreenPosition& p) {
+            return std::fabs(p.x) <= exactSetupLimit && std::fabs(p.y) <= exactSetupLimit;
+        };
+        scanTriangleAvx2(setup, drawTarget(renderContext.currentTexture), near(p0) && near(p1) && near(p2));
     }
     SW_STAGE(vertex);
 }
@@ -447,7 +626,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
     }
 
-    const TexelSource texels = texelSource(rc.currentTexture);
+    const Target target = drawTarget(rc.currentTexture);
     for (unsigned work = acceptedLanes; work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         const Vertex& v0 = *t.vertex[0][k];
@@ -459,7 +638,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         TriangleSetup setup;
         if (((nearLanes >> k) & 1u) == 0) {
             if (setupTriangle(v0, v1, v2, p0, p1, p2, setup)) {
-                scanTriangleAvx2(setup, texels);
+                scanTriangleAvx2(setup, target, false);
                 SW_STAGE(setup);
             }
             continue;
@@ -479,7 +658,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
             setup.stepX[e] = stepX[e].v[k];
             setup.stepY[e] = stepY[e].v[k];
         }
-        scanTriangleAvx2(setup, texels);
+        scanTriangleAvx2(setup, target, true);
         SW_STAGE(setup);
     }
     SW_STAGE(vertex);

@@ -111,6 +111,21 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
 
 namespace {
 
+// What drawTriangle computes for a corner, and its outcode.
+glm::vec4 glmClip(const glm::mat4& model, const glm::mat4& projection, float x, float y, float z) {
+    volatile float unit = 1.0f;
+    return projection * (model * glm::vec4(x, y, z, unit));
+}
+
+uint32_t planeOutcode(const glm::vec4& p) {
+    uint32_t code = 0;
+    for (int k = 0; k < 6; ++k) {
+        const glm::vec4& c = clipPlanes[k];
+        code |= (c.x * p.x + c.y * p.y + c.z * p.z + c.w * p.w < 0.0f) << k;
+    }
+    return code;
+}
+
 // The exact distance of a corner's clip position from plane k (long double
 // holds the float products exactly and the sums to 2^-64), and the sum of the
 // absolute values of its terms, the scale of any rounding.
@@ -163,7 +178,7 @@ void moveToDistance(const glm::mat4& model, const glm::mat4& projection, int k, 
 TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
     const glm::mat4 view =
         glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -2.0f, -7.0f)), 2.3f, glm::vec3(0, 1, 0));
-    const glm::mat4 perspective = glm::perspective(0.7853982f, 640.0f / 480.0f, 1.0f, 800.0f);
+    const glm::mat4 perspective = sceneProjection(frameWidth, frameHeight);
     struct Case {
         glm::mat4 model, projection;
         float positions;  // the scale of the corners' coordinates

@@ -23,6 +23,9 @@
 #include "app/startup.h"
 #include "assets/model.h"
 #include "assets/texture.h"
+#include "pipeline/fast_scan.h"
+#include "pipeline/framebuffer.h"
+#include "pipeline/rasterizer.h"
 #include "pipeline/render_context.h"
 #include "pipeline/render_path.h"
 
@@ -225,6 +228,51 @@ Model* modelOutsideTheView() {
     return model;
 }
 
+// Screen-space triangles of the sizes and places the vector scan treats
+// apart, `count` per family: {smallest, largest size in pixels, thinness
+// (the third corner's distance from the first edge, as a share of the size),
+// where the centres lie (0: anywhere around the frame, 1: along its right
+// and bottom edges), whether corners sit on whole pixels (edges through
+// sample points)}.
+std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
+    struct Family {
+        float minSize, maxSize, thinness;
+        int place;
+        bool whole;
+    };
+    const Family families[] = {{0.2f, 9.0f, 1.0f, 0, false},      {0.5f, 9.0f, 1.0f, 1, true},
+                               {8.0f, 300.0f, 1.0f, 0, true},     {8.0f, 300.0f, 0.01f, 0, false},
+                               {2.0f, 40.0f, 0.02f, 1, false},    {600.0f, 3000.0f, 1.0f, 0, false},
+                               {0.5f, 3500.0f, 1.0e-4f, 0, false}, {4.0f, 200.0f, 0.002f, 1, true}};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<Vertex> corners;
+    for (const Family& f : families) {
+        for (int i = 0; i < 600; ++i) {
+            const float size = f.minSize * std::pow(f.maxSize / f.minSize, unit(random));
+            const float angle = 6.2832f * unit(random);
+            const float cx = f.place == 0 ? -60.0f + 760.0f * unit(random) : 640.0f - 12.0f * unit(random);
+            const float cy = f.place == 0 ? -60.0f + 600.0f * unit(random) : 480.0f - 12.0f * unit(random);
+            const float dx = size * std::cos(angle), dy = size * std::sin(angle), side = f.thinness * size;
+            const float x[3] = {cx - dx, cx + dx, cx + side * (unit(random) - 0.5f) - dy * f.thinness};
+            const float y[3] = {cy - dy, cy + dy, cy + side * (unit(random) - 0.5f) + dx * f.thinness};
+            const float w = 0.5f + 3.0f * unit(random);
+            ScreenPosition p[3];
+            Vertex v[3];
+            for (int c = 0; c < 3; ++c) {
+                const float z = w * 0.9998f * unit(random);
+                p[c] = {f.whole ? std::round(x[c]) : x[c], f.whole ? std::round(y[c]) : y[c], z, w};
+                v[c] = corner(0, 0, 0, 40.0f * unit(random) - 20.0f, 40.0f * unit(random) - 20.0f);
+            }
+            for (int c : {0, 1, 2, 0, 2, 1}) {  // both windings
+                at.push_back(p[c]);
+                corners.push_back(v[c]);
+            }
+        }
+    }
+    return corners;
+}
+
 // Each test runs in a process of its own (see CMakeLists.txt); what it loads
 // stays reachable from the render context until the process ends.
 std::vector<uint8_t> framebuffer;
@@ -251,4 +299,41 @@ TEST(RenderPaths, demoSceneIsTheSameOnEveryPath) {
     ASSERT_NE(model, nullptr);
     installSceneModel(model);
     expectEveryPathDrawsLikeTheReference();
+}
+
+TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
+    if (!renderPathSupported(RenderPath::avx2)) GTEST_SKIP() << "this processor has no AVX2";
+    enableFlushToZero();
+    createSurfaces(framebuffer, frameWidth, frameHeight);
+    renderContext.currentTexture = makeTexture(64, 64, 6, true);
+    std::vector<ScreenPosition> at;
+    const std::vector<Vertex> corners = screenTriangles(at);
+    // The reference one by one; the vector scan alternately one by one and
+    // eight at a time.
+    const auto draw = [&](bool vector) {
+        clearFramebuffer();
+        renderContext.zbuffer.clear();
+        for (size_t first = 0; first < corners.size(); first += 3 * laneCount) {
+            ScreenTriangles batch{};
+            unsigned lanes = 0;
+            for (size_t k = 0, j = first; k < laneCount && j < corners.size(); ++k, j += 3, lanes = 2 * lanes + 1) {
+                for (int c = 0; c < 3; ++c) {
+                    batch.x[c][k] = at[j + c].x, batch.y[c][k] = at[j + c].y;
+                    batch.z[c][k] = at[j + c].z, batch.w[c][k] = at[j + c].w, batch.vertex[c][k] = &corners[j + c];
+                }
+            }
+            const bool together = vector && first / (3 * laneCount) % 2 == 1;
+            if (together) fillTrianglesAvx2(batch, lanes);
+            for (size_t j = first; !together && j < first + 3 * laneCount && j < corners.size(); j += 3) {
+                (vector ? fillTriangleAvx2 : fillTriangle)(corners[j], corners[j + 1], corners[j + 2], at[j], at[j + 1],
+                                                           at[j + 2]);
+            }
+        }
+        const size_t n = static_cast<size_t>(frameWidth) * frameHeight;
+        const RenderContext& rc = renderContext;
+        return Frame{{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
+    };
+    const Frame want = draw(false), got = draw(true);
+    EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
+    EXPECT_EQ(difference(want.depth, got.depth), "") << "depth";
 }
