@@ -34,6 +34,9 @@ void scanTriangle(TriangleSetup setup) {
     RenderContext& rc = renderContext;
     const TriangleSetup::Attributes* a = setup.attr;
 
+    // Local copies, so that the pixel stores cannot be taken to change them.
+    const int32_t stepX[3] = {setup.stepX[0], setup.stepX[1], setup.stepX[2]};
+    const int32_t stepY[3] = {setup.stepY[0], setup.stepY[1], setup.stepY[2]};
     int32_t row[3] = {setup.weight[0], setup.weight[1], setup.weight[2]};
     for (int32_t y = setup.minY; y <= setup.maxY; ++y) {
         int32_t e[3] = {row[0], row[1], row[2]};
@@ -60,8 +63,10 @@ void scanTriangle(TriangleSetup setup) {
                     }
                 }
             }
-            for (int k = 0; k < 3; ++k) e[k] = advance(e[k], setup.stepX[k]);
+#pragma GCC unroll 3
+            for (int k = 0; k < 3; ++k) e[k] = advance(e[k], stepX[k]);
         }
-        for (int k = 0; k < 3; ++k) row[k] = advance(row[k], setup.stepY[k]);
+#pragma GCC unroll 3
+        for (int k = 0; k < 3; ++k) row[k] = advance(row[k], stepY[k]);
     }
 }

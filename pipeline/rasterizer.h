@@ -45,6 +45,7 @@ void scanTriangle(TriangleSetup setup);
 // lost, and its triangle is not drawn.
 inline bool cornerDepthsUsable(const TriangleSetup& setup) {
     const float maxCornerDepth = 0.9999f;
+#pragma GCC unroll 3
     for (const TriangleSetup::Attributes& a : setup.attr) {
         if (!(a.zOverW >= 0.0f && a.zOverW <= maxCornerDepth)) return false;
     }

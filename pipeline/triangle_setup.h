@@ -44,6 +44,7 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
 
     const ScreenPosition* corner[3] = {&p0, &p1, &p2};
     int32_t X[3], Y[3];
+#pragma GCC unroll 3
     for (int c = 0; c < 3; ++c) {
         X[c] = snapToGrid(corner[c]->x);
         Y[c] = snapToGrid(corner[c]->y);
@@ -68,6 +69,7 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
 
     const int32_t px = subPixelScale * setup.minX;
     const int32_t py = subPixelScale * setup.minY;
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         const int a = (k + 1) % 3, b = (k + 2) % 3;
         setup.weight[k] = edgeValue(px, py, X[a], Y[a], X[b], Y[b]);
