@@ -6,20 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <vector>
 
-#include <SDL_scancode.h>
-
-#include "base/platform.h"
-#include "app/scene.h"
-#include "app/startup.h"
-#include "assets/model.h"
-#include "pipeline/render_context.h"
-#include "pipeline/render_path.h"
+#include "../demo_scene.h"
 
 namespace {
 
@@ -48,38 +37,17 @@ const Golden goldenFrames[] = {
     {20.0, false, 0x95eb9b757e134deaull, 0xe43ee8c8433b7444ull}, {20.0, true, 0x52ffb9a76a379d5cull, 0xe43ee8c8433b7444ull},
     {29.9, false, 0x702df2125cf5d53cull, 0x7337462bf2b19d90ull}, {29.9, true, 0x019d92c626c1878dull, 0x7337462bf2b19d90ull},
 };
-
-std::vector<uint8_t> framebuffer;
-
 }  // namespace
 
 TEST(Golden, demoSceneFramesKeepTheirHashes) {
-    const char* dataDir = std::getenv("SCANWEAVER_DEMO_DATA");
-    if (dataDir == nullptr) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
-    ASSERT_EQ(chdir(dataDir), 0) << dataDir;
-    enableFlushToZero();
-    createSurfaces(framebuffer, frameWidth, frameHeight);
-    loadStartupTextures();
-    Model* model = loadSceneModel(0, 1);
-    ASSERT_NE(model, nullptr);
-    installSceneModel(model);
-
-    static uint8_t keys[SDL_NUM_SCANCODES];
-    RenderContext& rc = renderContext;
-    rc.keyboardState = keys;
-    const size_t cells = static_cast<size_t>(rc.framebufferWidth) * rc.framebufferHeight;
+    if (!demo_scene::load()) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
+    const size_t cells = static_cast<size_t>(frameWidth) * frameHeight;
     for (RenderPath path : allRenderPaths) {
-        if (!setRenderPath(path)) continue;
+        if (!renderPathSupported(path)) continue;
         for (const Golden& golden : goldenFrames) {
-            keys[SDL_SCANCODE_V] = golden.depthView ? 1 : 0;
-            rc.depthViewActive = 0;
-            rc.zbuffer.clear();
-            rc.elapsedTime = golden.time;
-            composeScene();
-            const uint64_t pixels = hashCells(rc.framebufferPixels, cells);
-            const uint64_t depth = hashCells(rc.zbuffer.buffer, cells);
-            EXPECT_EQ(pixels, golden.pixels);
-            EXPECT_EQ(depth, golden.depth);
+            demo_scene::drawFrame(path, golden.time, golden.depthView);
+            EXPECT_EQ(hashCells(renderContext.framebufferPixels, cells), golden.pixels);
+            EXPECT_EQ(hashCells(renderContext.zbuffer.buffer, cells), golden.depth);
         }
     }
     setRenderPath(fastestRenderPath());

@@ -3,19 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <new>
 #include <vector>
 
-#include "app/scene.h"
-#include "app/startup.h"
-#include "assets/model.h"
-#include "pipeline/render_context.h"
-#include "pipeline/render_path.h"
+#include "../demo_scene.h"
 
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -79,24 +73,13 @@ TEST(FrameAllocations, theCounterSeesEveryKindOfHeapUse) {
 // On every supported render path, after a warm-up frame: the demo scene's
 // frames neither allocate nor release, and draw something.
 TEST(FrameAllocations, noneForTheDemoScene) {
-    const char* dataDir = std::getenv("SCANWEAVER_DEMO_DATA");
-    if (dataDir == nullptr) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
-    ASSERT_EQ(chdir(dataDir), 0) << dataDir;
-    static std::vector<uint8_t> framebuffer;
-    static const uint8_t noKeys[512] = {};
-    createSurfaces(framebuffer, frameWidth, frameHeight);
-    renderContext.keyboardState = noKeys;
-    loadStartupTextures();
-    installSceneModel(loadSceneModel(0, 1));
-    ASSERT_NE(renderContext.sceneModel, nullptr);
+    if (!demo_scene::load()) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
     for (const RenderPath path : allRenderPaths) {
-        if (!setRenderPath(path)) continue;
+        if (!renderPathSupported(path)) continue;
         const double times[] = {4.0, 4.0, 10.0, 29.5};  // the first frame warms up
         for (size_t i = 0; i < std::size(times); ++i) {
-            renderContext.elapsedTime = times[i];
-            renderContext.zbuffer.clear();
             startCounting();
-            composeScene();
+            demo_scene::drawFrame(path, times[i]);
             counting = false;
             if (i == 0) continue;
             const uint32_t* pixels = renderContext.framebufferPixels;

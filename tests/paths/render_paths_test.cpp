@@ -4,30 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <SDL_scancode.h>
-
-#include "base/platform.h"
-#include "app/scene.h"
-#include "app/startup.h"
-#include "assets/model.h"
 #include "assets/texture.h"
 #include "pipeline/fast_scan.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/rasterizer.h"
-#include "pipeline/render_context.h"
-#include "pipeline/render_path.h"
+
+#include "../demo_scene.h"
 
 #ifndef FRAMES_PER_SCENE
 #define FRAMES_PER_SCENE 12
@@ -42,18 +33,10 @@ struct Frame {
     std::vector<uint32_t> pixels, depth;
 };
 
-uint8_t keys[SDL_NUM_SCANCODES];
-
-Frame renderFrame(RenderPath path, double t, bool depthView) {
-    EXPECT_TRUE(setRenderPath(path));
-    RenderContext& rc = renderContext;
-    keys[SDL_SCANCODE_V] = depthView ? 1 : 0;
-    rc.keyboardState = keys;
-    rc.depthViewActive = 0;
-    rc.zbuffer.clear();
-    rc.elapsedTime = t;
-    composeScene();
+// The framebuffer and the depth buffer as they are now.
+Frame currentFrame() {
     const size_t n = static_cast<size_t>(frameWidth) * frameHeight;
+    const RenderContext& rc = renderContext;
     return {{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
 }
 
@@ -84,10 +67,12 @@ void expectEveryPathDrawsLikeTheReference() {
     for (int i = 0; i < FRAMES_PER_SCENE; ++i) {
         const double t = 1.0 + 29.0 * i / (FRAMES_PER_SCENE - 1);
         for (const bool depthView : {false, true}) {
-            const Frame want = renderFrame(RenderPath::reference, t, depthView);
+            demo_scene::drawFrame(RenderPath::reference, t, depthView);
+            const Frame want = currentFrame();
             litFrames += std::count(want.depth.begin(), want.depth.end(), 0u) != static_cast<long>(want.depth.size());
             for (RenderPath path : paths) {
-                const Frame got = renderFrame(path, t, depthView);
+                demo_scene::drawFrame(path, t, depthView);
+                const Frame got = currentFrame();
                 SCOPED_TRACE(::testing::Message() << renderPathName(path) << " at t = " << t
                                                   << (depthView ? " with the depth view" : ""));
                 EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
@@ -290,14 +275,7 @@ TEST(RenderPaths, syntheticSceneIsTheSameOnEveryPath) {
 }
 
 TEST(RenderPaths, demoSceneIsTheSameOnEveryPath) {
-    const char* dataDir = std::getenv("SCANWEAVER_DEMO_DATA");
-    if (dataDir == nullptr) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
-    ASSERT_EQ(chdir(dataDir), 0) << dataDir;
-    createSurfaces(framebuffer, frameWidth, frameHeight);
-    loadStartupTextures();
-    Model* model = loadSceneModel(0, 1);
-    ASSERT_NE(model, nullptr);
-    installSceneModel(model);
+    if (!demo_scene::load()) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
     expectEveryPathDrawsLikeTheReference();
 }
 
@@ -329,9 +307,7 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
                                                            at[j + 2]);
             }
         }
-        const size_t n = static_cast<size_t>(frameWidth) * frameHeight;
-        const RenderContext& rc = renderContext;
-        return Frame{{rc.framebufferPixels, rc.framebufferPixels + n}, {rc.zbuffer.buffer, rc.zbuffer.buffer + n}};
+        return currentFrame();
     };
     const Frame want = draw(false), got = draw(true);
     EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";

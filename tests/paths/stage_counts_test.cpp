@@ -5,47 +5,22 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <vector>
-
-#include <SDL_scancode.h>
-
-#include "base/platform.h"
-#include "app/scene.h"
-#include "app/startup.h"
-#include "assets/model.h"
-#include "pipeline/render_context.h"
-#include "pipeline/render_path.h"
 #include "pipeline/stage_counters.h"
+
+#include "../demo_scene.h"
 
 namespace {
 
 StageCounters countFrame(RenderPath path, double t) {
-    EXPECT_TRUE(setRenderPath(path));
     stageCounters = StageCounters{};
-    renderContext.zbuffer.clear();
-    renderContext.elapsedTime = t;
-    composeScene();
+    demo_scene::drawFrame(path, t);
     return stageCounters;
 }
 
 }  // namespace
 
 TEST(StageCounts, everyPathCountsTheSamePixelsOnTheDemoScene) {
-    const char* dataDir = std::getenv("SCANWEAVER_DEMO_DATA");
-    if (dataDir == nullptr) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
-    ASSERT_EQ(chdir(dataDir), 0) << dataDir;
-    enableFlushToZero();
-    static std::vector<uint8_t> framebuffer;
-    createSurfaces(framebuffer, frameWidth, frameHeight);
-    loadStartupTextures();
-    installSceneModel(loadSceneModel(0, 1));
-    ASSERT_NE(renderContext.sceneModel, nullptr);
-    static uint8_t keys[SDL_NUM_SCANCODES];
-    renderContext.keyboardState = keys;
-
+    if (!demo_scene::load()) GTEST_SKIP() << "SCANWEAVER_DEMO_DATA is not set";
     for (const double t : {1.1, 10.0, 20.0, 29.9}) {
         const StageCounters want = countFrame(RenderPath::reference, t);
         EXPECT_GT(want.written, 100000u);
