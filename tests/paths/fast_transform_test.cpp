@@ -16,8 +16,8 @@
 
 #include "app/scene.h"
 #include "app/startup.h"
-#include "pipeline/fast_transform.h"
 #include "assets/mesh.h"
+#include "pipeline/fast_transform.h"
 #include "pipeline/render_path.h"
 #include "pipeline/run_skipping.h"
 #include "pipeline/vertex_processing.h"
@@ -28,7 +28,67 @@ constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
 constexpr float denormal = 1.0e-40f;
 
+// A view like the scene's, and the scene's projection.
+const glm::mat4 view =
+    glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -2.0f, -7.0f)), 2.3f, glm::vec3(0, 1, 0));
+const glm::mat4 perspective = sceneProjection(frameWidth, frameHeight);
+
 bool sameFloat(float a, float b) { return std::isnan(a) ? std::isnan(b) : std::memcmp(&a, &b, sizeof a) == 0; }
+
+void setFlushToZero(bool on) { _MM_SET_FLUSH_ZERO_MODE(on ? _MM_FLUSH_ZERO_ON : _MM_FLUSH_ZERO_OFF); }
+
+// What drawTriangle computes for a corner, w = 1 multiplied in at run time as
+// in glm's out-of-line product; and its outcode from the four-term plane sums.
+glm::vec4 glmClip(const glm::mat4& model, const glm::mat4& projection, const float p[3]) {
+    volatile float unit = 1.0f;
+    return projection * (model * glm::vec4(p[0], p[1], p[2], unit));
+}
+
+uint32_t planeOutcode(const glm::vec4& p) {
+    uint32_t code = 0;
+    for (int k = 0; k < 6; ++k) {
+        const glm::vec4& c = clipPlanes[k];
+        code |= (c.x * p.x + c.y * p.y + c.z * p.z + c.w * p.w < 0.0f) << k;
+    }
+    return code;
+}
+
+// The exact distance of a corner's clip position from plane k (long double
+// holds the float products exactly and the sums to 2^-64), the sum of the
+// absolute values of its terms (the scale of any rounding), and its gradient
+// in the corner's position.
+struct ExactDistance {
+    long double distance, magnitude, gradient[3];
+};
+
+ExactDistance exactDistance(const glm::mat4& model, const glm::mat4& projection, int k, const float p[3]) {
+    const long double position[4] = {p[0], p[1], p[2], 1.0L};
+    ExactDistance d{};
+    for (int j = 0; j < 4; ++j) {
+        long double plane = 0.0L, planeAbs = 0.0L, e = 0.0L, eAbs = 0.0L;
+        for (int r = 0; r < 4; ++r) {
+            plane += static_cast<long double>(clipPlanes[k][r]) * projection[j][r];
+            planeAbs += std::fabs(static_cast<long double>(clipPlanes[k][r]) * projection[j][r]);
+        }
+        for (int i = 0; i < 4; ++i) {
+            e += static_cast<long double>(model[i][j]) * position[i];
+            eAbs += std::fabs(static_cast<long double>(model[i][j]) * position[i]);
+            if (i < 3) d.gradient[i] += plane * model[i][j];
+        }
+        d.distance += plane * e;
+        d.magnitude += planeAbs * eAbs;
+    }
+    return d;
+}
+
+// Moves p along the gradient so that its exact distance from plane k becomes
+// `target`, then rounds it to float.
+void moveToDistance(const glm::mat4& model, const glm::mat4& projection, int k, long double target, float p[3]) {
+    const ExactDistance d = exactDistance(model, projection, k, p);
+    const long double* g = d.gradient;
+    const long double step = (target - d.distance) / (g[0] * g[0] + g[1] * g[1] + g[2] * g[2]);
+    for (int i = 0; i < 3; ++i) p[i] = static_cast<float>(p[i] + step * g[i]);
+}
 
 }  // namespace
 
@@ -42,10 +102,7 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
     // magnitude, and ones with denormal, zero and huge entries, the
     // translation column included (flush-to-zero acts on its product with
     // w = 1 too).
-    const glm::mat4 perspective = sceneProjection(frameWidth, frameHeight);
-    std::vector<glm::mat4> matrices = {
-        glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -2.0f, -7.0f)), 2.3f, glm::vec3(0, 1, 0)),
-        perspective};
+    std::vector<glm::mat4> matrices = {view, perspective};
     for (int i = 0; i < 12; ++i) {
         glm::mat4 m;
         for (int k = 0; k < 16; ++k) m[k / 4][k % 4] = std::ldexp(entry(random), i < 6 ? 0 : exponent(random));
@@ -65,10 +122,9 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
     while (values.size() < 200) values.push_back(spread(random));
     std::uniform_int_distribution<size_t> any(0, values.size() - 1), ordinary(16, values.size() - 1);
 
-    const unsigned savedCsr = _mm_getcsr();
     size_t nanLanes = 0, outsideLanes = 0;
     for (const bool flushToZero : {false, true}) {
-        _mm_setcsr(flushToZero ? savedCsr | 0x8000u : savedCsr & ~0x8000u);
+        setFlushToZero(flushToZero);
         for (size_t m = 0; m + 1 < matrices.size(); m += 2) {
             for (int batch = 0; batch < 64; ++batch) {
                 float x[8], y[8], z[8];
@@ -80,22 +136,13 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
                 ClipLanes got;
                 transformToClipAvx2(matrices[m], matrices[m + 1], x, y, z, got);
                 for (int k = 0; k < 8; ++k) {
-                    // What drawTriangle computes, w = 1 multiplied in at run
-                    // time as in glm's out-of-line product; and its outcode
-                    // from the four-term plane sums.
-                    volatile float unit = 1.0f;
-                    const glm::vec4 want = matrices[m + 1] * (matrices[m] * glm::vec4(x[k], y[k], z[k], unit));
-                    uint32_t outcode = 0;
-                    for (int p = 0; p < 6; ++p) {
-                        const glm::vec4& c = clipPlanes[p];
-                        outcode |= (c.x * want.x + c.y * want.y + c.z * want.z + c.w * want.w < 0.0f) << p;
-                    }
+                    const float p[3] = {x[k], y[k], z[k]};
+                    const glm::vec4 want = glmClip(matrices[m], matrices[m + 1], p);
+                    const glm::vec4 lane(got.x[k], got.y[k], got.z[k], got.w[k]);
+                    const uint32_t outcode = planeOutcode(want);
                     SCOPED_TRACE(::testing::Message() << "matrices " << m << ", position (" << x[k] << ", " << y[k]
                                                       << ", " << z[k] << "), flush-to-zero " << flushToZero);
-                    EXPECT_TRUE(sameFloat(got.x[k], want.x) && sameFloat(got.y[k], want.y) &&
-                                sameFloat(got.z[k], want.z) && sameFloat(got.w[k], want.w))
-                        << "got (" << got.x[k] << ", " << got.y[k] << ", " << got.z[k] << ", " << got.w[k]
-                        << "), glm " << want.x << ", " << want.y << ", " << want.z << ", " << want.w << ")";
+                    for (int i = 0; i < 4; ++i) EXPECT_PRED2(sameFloat, lane[i], want[i]) << "coordinate " << i;
                     EXPECT_EQ(got.outcode[k], outcode);
                     nanLanes += std::isnan(want.x) || std::isnan(want.w);
                     outsideLanes += outcode != 0;
@@ -103,71 +150,11 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
             }
         }
     }
-    _mm_setcsr(savedCsr);
+    setFlushToZero(false);
     // The inputs did reach the awkward cases.
     EXPECT_GT(nanLanes, 100u);
     EXPECT_GT(outsideLanes, 1000u);
 }
-
-namespace {
-
-// What drawTriangle computes for a corner, and its outcode.
-glm::vec4 glmClip(const glm::mat4& model, const glm::mat4& projection, float x, float y, float z) {
-    volatile float unit = 1.0f;
-    return projection * (model * glm::vec4(x, y, z, unit));
-}
-
-uint32_t planeOutcode(const glm::vec4& p) {
-    uint32_t code = 0;
-    for (int k = 0; k < 6; ++k) {
-        const glm::vec4& c = clipPlanes[k];
-        code |= (c.x * p.x + c.y * p.y + c.z * p.z + c.w * p.w < 0.0f) << k;
-    }
-    return code;
-}
-
-// The exact distance of a corner's clip position from plane k (long double
-// holds the float products exactly and the sums to 2^-64), and the sum of the
-// absolute values of its terms, the scale of any rounding.
-struct ExactDistance {
-    long double distance, magnitude;
-};
-
-ExactDistance exactDistance(const glm::mat4& model, const glm::mat4& projection, int k, const float p[3]) {
-    const long double position[4] = {p[0], p[1], p[2], 1.0L};
-    long double e[4] = {}, eAbs[4] = {}, d = 0.0L, magnitude = 0.0L;
-    for (int j = 0; j < 4; ++j) {
-        for (int i = 0; i < 4; ++i) {
-            e[j] += static_cast<long double>(model[i][j]) * position[i];
-            eAbs[j] += std::fabs(static_cast<long double>(model[i][j]) * position[i]);
-        }
-    }
-    for (int r = 0; r < 4; ++r) {
-        for (int j = 0; j < 4; ++j) {
-            d += static_cast<long double>(clipPlanes[k][r]) * projection[j][r] * e[j];
-            magnitude += std::fabs(static_cast<long double>(clipPlanes[k][r]) * projection[j][r]) * eAbs[j];
-        }
-    }
-    return {d, magnitude};
-}
-
-// Moves p along the distance's gradient so that its exact distance from plane
-// k becomes `target`, then rounds it to float.
-void moveToDistance(const glm::mat4& model, const glm::mat4& projection, int k, long double target, float p[3]) {
-    long double gradient[3] = {}, length = 0.0L;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            for (int r = 0; r < 4; ++r) {
-                gradient[i] += static_cast<long double>(clipPlanes[k][r]) * projection[j][r] * model[i][j];
-            }
-        }
-        length += gradient[i] * gradient[i];
-    }
-    const long double step = (target - exactDistance(model, projection, k, p).distance) / length;
-    for (int i = 0; i < 3; ++i) p[i] = static_cast<float>(p[i] + step * gradient[i]);
-}
-
-}  // namespace
 
 // Runs of triangles placed at chosen distances from each clip plane, under
 // matrices of ordinary, huge, tiny and near-denormal scale: a run the skip
@@ -176,9 +163,6 @@ void moveToDistance(const glm::mat4& model, const glm::mat4& projection, int k, 
 // and a narrow run well past the float rounding (1e-5 of the distance's
 // scale) must be left out.
 TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
-    const glm::mat4 view =
-        glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -2.0f, -7.0f)), 2.3f, glm::vec3(0, 1, 0));
-    const glm::mat4 perspective = sceneProjection(frameWidth, frameHeight);
     struct Case {
         glm::mat4 model, projection;
         float positions;  // the scale of the corners' coordinates
@@ -195,10 +179,9 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
     const long double offsets[] = {1e-3L, 0.0L, -1e-9L, -1e-8L, -1e-7L, -3e-7L, -1e-6L, -1e-5L, -3e-5L, -0.3L};
     std::mt19937 random(11);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    const unsigned savedCsr = _mm_getcsr();
     size_t skipped = 0, mustSkip = 0, nearPlaneKept = 0;
     for (const bool flushToZero : {false, true}) {
-        _mm_setcsr(flushToZero ? savedCsr | 0x8000u : savedCsr & ~0x8000u);
+        setFlushToZero(flushToZero);
         for (const Case& c : cases) {
             const RunSkipTest test = makeRunSkipTest(c.model, c.projection);
             for (int k = 0; k < 6; ++k) {
@@ -225,9 +208,8 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
                             uint32_t common = 63, finite = 1;
                             for (size_t i = 3 * t; i < 3 * t + 3; ++i) {
                                 const float* p = corners[i].position;
-                                const glm::vec4 clip = glmClip(c.model, c.projection, p[0], p[1], p[2]);
-                                finite &= std::isfinite(clip.x) && std::isfinite(clip.y) &&
-                                          std::isfinite(clip.z) && std::isfinite(clip.w);
+                                const glm::vec4 clip = glmClip(c.model, c.projection, p);
+                                finite &= !glm::any(glm::isnan(clip)) && !glm::any(glm::isinf(clip));
                                 common &= planeOutcode(clip);
                                 const ExactDistance d = exactDistance(c.model, c.projection, k, p);
                                 wellPast = wellPast && d.distance <= -1e-5L * d.magnitude && d.distance <= -0x1p-115L;
@@ -247,7 +229,7 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
             }
         }
     }
-    _mm_setcsr(savedCsr);
+    setFlushToZero(false);
     // The cases did reach both sides of the rounding.
     EXPECT_GT(mustSkip, 1000u);
     EXPECT_GT(skipped, mustSkip);
