@@ -86,7 +86,12 @@ check 0 out "scanweaver-demo-assets $version" "$d" --version
 check 2 err "usage: scanweaver-demo-assets" "$d"
 check 2 err "scanweaver-demo-assets: unknown option '-x'" "$d" data -x
 check 2 err "scanweaver-demo-assets: one OUTDIR only, not also 'b'" "$d" a b
-check 2 err "scanweaver-demo-assets: --copies takes a whole number from 1 to 4, not '0'" "$d" --copies 0 data
+for k in 0 5 -1 +2 ' 2' 2x 1.5 '' 4294967298; do
+    check 2 err "scanweaver-demo-assets: --copies takes a whole number from 1 to 4, not '$k'" "$d" --copies "$k" data
+done
+# Accepted values reach the next argument's check before anything is written.
+check 2 err "scanweaver-demo-assets: one OUTDIR only, not also 'b'" "$d" --copies 1 a b
+check 2 err "scanweaver-demo-assets: one OUTDIR only, not also 'b'" "$d" a --copies 4 b
 check 2 err "scanweaver-demo-assets: --copies needs a value" "$d" data --copies
 
 # The depth picture: drawn cells from grey 32 (farthest) to 255 (nearest).
