@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -67,23 +68,13 @@ Outcome renderWith(const std::string& file = "", const std::string& bytes = unch
     return render(dir);
 }
 
-// Standard error without the parser's own out-of-range index warnings, which
-// name the last line of the file and are followed by empty lines.
-std::string withoutIndexWarnings(const std::string& err) {
-    std::string kept;
-    bool afterWarning = false;
-    for (size_t at = 0, end; at < err.size(); at = end) {
-        end = err.find('\n', at) == std::string::npos ? err.size() : err.find('\n', at) + 1;
-        const std::string line = err.substr(at, end - at);
-        const bool warning = line.find("indices out of bounds (line ") != std::string::npos;
-        if (!warning && !(afterWarning && line == "\n")) kept += line;
-        afterWarning = warning || (afterWarning && line == "\n");
-    }
-    return kept;
+// A run's exit status and standard error, as "status: text", without the
+// parser's own out-of-range index warnings, which name the last line of the
+// file and are followed by empty lines.
+std::string ending(const Outcome& run) {
+    return std::to_string(run.status) + ": " +
+           std::regex_replace(run.err, std::regex(".*indices out of bounds \\(line .*\n*"), "");
 }
-
-// A run's exit status and standard error, as "status: text".
-std::string ending(const Outcome& run) { return std::to_string(run.status) + ": " + withoutIndexWarnings(run.err); }
 
 // The valid scene's run, made once per process.
 const Outcome& reference() {
