@@ -34,22 +34,19 @@ protected:
     static void SetUpTestSuite() {
         fs::remove_all(dir);
         summary = writeDemoAssets(dir);
-        const fs::path obj = dir + "/" + summary.objPath;
-        loaded = summary.ok && tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, obj.c_str(),
-                                                (obj.parent_path().string() + "/").c_str(), true);
+        if (summary.ok) reader.ParseFromFile(dir + "/" + summary.objPath);
     }
     void SetUp() override {
         ASSERT_TRUE(summary.ok) << summary.error;
-        ASSERT_TRUE(loaded) << err;
+        ASSERT_TRUE(reader.Valid()) << reader.Error();
     }
 
     static inline const std::string dir = std::string(DEMO_ASSETS_TEST_DIR) + "/first";
     static inline DemoAssetSummary summary;
-    static inline bool loaded = false;
-    static inline tinyobj::attrib_t attrib;
-    static inline std::vector<tinyobj::shape_t> shapes;
-    static inline std::vector<tinyobj::material_t> materials;
-    static inline std::string warn, err;
+    static inline tinyobj::ObjReader reader;
+    static inline const std::vector<tinyobj::shape_t>& shapes = reader.GetShapes();
+    static inline const std::vector<tinyobj::material_t>& materials = reader.GetMaterials();
+    static inline const std::vector<tinyobj::real_t>& vertices = reader.GetAttrib().vertices;
 };
 
 // Distance from the vertical axis to a triangle projected onto the xz plane.
@@ -105,7 +102,7 @@ TEST_F(GeneratedAssets, EveryTextureDecodesAtItsSizeInAllThreeFormatsAndCutoutsK
 }
 
 TEST_F(GeneratedAssets, ObjParsesCleanlyWithTheCountsWrittenAndResolvableTextures) {
-    EXPECT_EQ(warn + err, "");
+    EXPECT_EQ(reader.Warning() + reader.Error(), "");
     size_t triangles = 0;
     std::set<int> used;
     for (const auto& s : shapes) {
@@ -134,10 +131,9 @@ TEST_F(GeneratedAssets, NothingBlocksTheEyeRingOrTheCubesColumn) {
     const double ringIn = 5.5, ringOut = 8.5, ringLow = 0.5, ringHigh = 3.5;
     for (const auto& s : shapes) {
         for (size_t t = 0; t < s.mesh.num_face_vertices.size(); ++t) {
+            const tinyobj::index_t* corner = &s.mesh.indices[3 * t];
             double p[3][3];
-            for (int k = 0; k < 9; ++k) {
-                p[k / 3][k % 3] = attrib.vertices[3 * size_t(s.mesh.indices[3 * t + k / 3].vertex_index) + k % 3];
-            }
+            for (int k = 0; k < 9; ++k) p[k / 3][k % 3] = vertices[3 * size_t(corner[k / 3].vertex_index) + k % 3];
             const double ylo = std::min({p[0][1], p[1][1], p[2][1]}), yhi = std::max({p[0][1], p[1][1], p[2][1]});
             const double rin = axisDistance(p[0], p[1], p[2]);
             double rout = 0;

@@ -43,19 +43,16 @@ start_xvfb() {
     command -v Xvfb >/dev/null 2>&1 || { echo "SKIP: Xvfb is not installed"; exit 77; }
     local c displayFile="$WORK/xvfb.display" i
     for c in xdotool xwd convert; do command -v "$c" >/dev/null 2>&1 || fail "needs the command '$c'"; done
-    : >"$displayFile"
     Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayFile" >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for i in $(seq 1 300); do
-        if grep -q '^[0-9][0-9]*$' "$displayFile" 2>/dev/null; then
-            export DISPLAY=":$(cat "$displayFile")"
-            note "Xvfb on $DISPLAY"
-            return 0
-        fi
+        grep -q '^[0-9][0-9]*$' "$displayFile" 2>/dev/null && break
         kill -0 "$XVFB_PID" 2>/dev/null || { cat "$WORK/xvfb.log" >&2; fail "Xvfb did not start"; }
+        [ "$i" -lt 300 ] || fail "Xvfb did not report a display within 30 s"
         sleep 0.1
     done
-    fail "Xvfb did not report a display within 30 s"
+    export DISPLAY=":$(cat "$displayFile")"
+    note "Xvfb on $DISPLAY"
 }
 
 # Starts the program in directory $1 (default $DATA) with SIGINT at its
@@ -80,11 +77,7 @@ data_without() {
     echo "$dir"
 }
 
-frame_count() {
-    local n
-    n=$(grep -c '^Frame time: ' "$APP_OUT" 2>/dev/null)
-    echo "${n:-0}"
-}
+frame_count() { cat "$APP_OUT" 2>/dev/null | grep -c '^Frame time: '; }
 
 # Waits until at least $1 frame-time lines have been printed; fails after $2
 # seconds or when the program ends first.
@@ -171,9 +164,7 @@ screenshot() {
             colours++
             if (r != g || g != b) nongrey++
             else if (r > 0 && r < 127) dim++
-            if (r > max) max = r
-            if (g > max) max = g
-            if (b > max) max = b
+            max = r > max ? r : max; max = g > max ? g : max; max = b > max ? b : max
         }
         END { printf "%d %d %d %d\n", colours, nongrey, max, dim }')
     [ "${COLOURS:-0}" -gt 0 ] || fail "could not read $1"

@@ -115,36 +115,25 @@ std::string jpegWithHuffmanCounts(int perLength) {
 }  // namespace
 
 TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
-    for (const char* file : {"texture.bmp", "cool.bmp", wallPath}) {
-        const bool png = file == std::string(wallPath);
+    for (const std::string file : {"texture.bmp", "cool.bmp", wallPath}) {
+        const bool png = file == wallPath;
         const std::string valid = png ? scene_files::pngFile(16, 8) : scene_files::bmpFile(16, 16);
         std::string hugeHeader = valid;  // dimensions far beyond any allocation
         const char* huge = png ? "\x7f\xff\xff\xf0\x7f\xff\xff\xf0" : "\xf0\xff\xff\x7f\xf0\xff\xff\x7f";
         std::memcpy(&hugeHeader[png ? 16 : 18], huge, 8);
-        const std::pair<const char*, std::string> images[] = {
-            {"directory", directory},
-            {"empty", ""},
-            {"text", "this is not an image\n"},
-            {"header only", valid.substr(0, 40)},
-            {"huge dimensions", hugeHeader},
+        std::vector<std::pair<std::string, std::string>> images = {
+            {"directory", directory}, {"empty", ""}, {"text", "this is not an image\n"},
+            {"header only", valid.substr(0, 40)}, {"huge dimensions", hugeHeader},
             {"JPEG Huffman table of 272 symbols", jpegWithHuffmanCounts(17)},
-            {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')},
+            {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')}, {"PNM of height 0", "P6\n4 0\n255\n"},
             {"side longer than 16384", png ? scene_files::pngFile(4, 16385) : scene_files::bmpFile(16385, 2)},
-            {"PNM of height 0", "P6\n4 0\n255\n"},
-            // A missing wall texture is one found nowhere, below; a BMP cut short decodes.
-            png ? std::make_pair("truncated", valid.substr(0, valid.size() / 2)) : std::make_pair("missing", missing),
-        };
-        for (const auto& image : images) {
-            const Outcome run = renderWith(file, image.second);
-            EXPECT_EQ(ending(run), "1: Couldn't open image " + std::string(file) + "!\n")
-                << file << ", " << image.first;
+            {"truncated", valid.substr(0, valid.size() / 2)}};
+        if (!png) images.emplace_back("missing", missing);  // a missing wall texture is one found nowhere, below
+        for (const auto& [what, bytes] : images) {
+            // A BMP cut short decodes, its missing texels read as 0.
+            const std::string want = !png && what == "truncated" ? "0: " : "1: Couldn't open image " + file + "!\n";
+            EXPECT_EQ(ending(renderWith(file, bytes)), want) << file << ", " << what;
         }
-    }
-    // Its missing texels read as 0.
-    const std::string bmp = scene_files::bmpFile(16, 16);
-    for (const char* file : {"texture.bmp", "cool.bmp"}) {
-        const Outcome run = renderWith(file, bmp.substr(0, bmp.size() / 2));
-        EXPECT_EQ(ending(run), "0: ") << file;
     }
 }
 
