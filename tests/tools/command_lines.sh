@@ -42,14 +42,11 @@ check() {
     if [[ " $* " == *" --quiet "* ]] && grep -q '^# of ' "$work/out"; then
         problems+=("--quiet printed the loader's statistics")
     fi
-    if [ ${#problems[@]} -eq 0 ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $(basename "$program") $*: ${problems[*]}"
-        sed 's/^/  stdout: /' "$work/out" | head -n 3
-        sed 's/^/  stderr: /' "$work/err" | head -n 5
-    fi
+    [ ${#problems[@]} -eq 0 ] && { passed=$((passed + 1)); return; }
+    failed=$((failed + 1))
+    echo "FAIL: $(basename "$program") $*: ${problems[*]}"
+    sed 's/^/  stdout: /' "$work/out" | head -n 3
+    sed 's/^/  stderr: /' "$work/err" | head -n 5
 }
 
 r=$render
@@ -97,12 +94,8 @@ check 2 err "scanweaver-demo-assets: --copies needs a value" "$d" data --copies
 # The depth picture: drawn cells from grey 32 (farthest) to 255 (nearest).
 (cd "$scene" && "$render" --time 2 --out "$work/frame.png" --depth-out "$work/depth.png" --quiet) &&
     greys=$(convert "$work/depth.png" -format %c histogram:info:- | grep -o 'gray([0-9]*)' | tr -dc '0-9\n' | sort -n)
-if [ "$(echo "$greys" | sed -n 2p),$(echo "$greys" | tail -n 1)" = "32,255" ]; then
-    passed=$((passed + 1))
-else
-    failed=$((failed + 1))
-    echo "FAIL: the depth picture's greys are not black and 32 to 255:" $greys
-fi
+[ "$(echo "$greys" | sed -n 2p),$(echo "$greys" | tail -n 1)" = "32,255" ] && passed=$((passed + 1)) ||
+    { failed=$((failed + 1)); echo "FAIL: the depth picture's greys are not black and 32 to 255:" $greys; }
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
