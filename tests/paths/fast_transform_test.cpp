@@ -108,11 +108,8 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
         for (int k = 0; k < 16; ++k) m[k / 4][k % 4] = std::ldexp(entry(random), i < 6 ? 0 : exponent(random));
         matrices.push_back(m);
     }
-    glm::mat4 awkward(1.0f);
-    awkward[0][1] = awkward[3][0] = denormal;
-    awkward[2][2] = -0.0f;
-    awkward[3][1] = -denormal;
-    awkward[3][2] = 3.0e38f;
+    // Given by column: denormal entries, a negative zero and a huge translation.
+    const glm::mat4 awkward(1, denormal, 0, 0, 0, 1, 0, 0, 0, 0, -0.0f, 0, denormal, -denormal, 3.0e38f, 1);
     matrices.insert(matrices.end(), {awkward, perspective, perspective, awkward, glm::mat4(2.0e38f), perspective});
 
     // Mostly ordinary coordinates, now and then a special one.
