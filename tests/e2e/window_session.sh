@@ -31,10 +31,7 @@ for attempt in $(seq 1 15); do
     wait_more_frames 2
     screenshot "$WORK/after-v-$attempt.png"
     note "V held and released ($attempt): $COLOURS colours, $NONGREY not grey"
-    if [ "$NONGREY" -eq 0 ]; then
-        depth_shown=$attempt
-        break
-    fi
+    [ "$NONGREY" -eq 0 ] && { depth_shown=$attempt; break; }
 done
 [ "$depth_shown" -gt 0 ] || fail "holding and releasing V never left the grey depth view on screen"
 # Drawn pixels show depth as grey 127..255, empty ones black.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -40,9 +41,8 @@ std::string freshScene() {
     static int n = 0;
     const std::string dir = std::string(HOSTILE_WORK_DIR) + "/" +
                             testing::UnitTest::GetInstance()->current_test_info()->name() + "." + std::to_string(n++);
-    mkdir(HOSTILE_WORK_DIR, 0755);
-    std::system(("rm -rf '" + dir + "'").c_str());
-    mkdir(dir.c_str(), 0755);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
     scene_files::writeBaseScene(dir);
     return dir;
 }

@@ -48,16 +48,16 @@ TEST_F(ClippingTest, fansKeepTheirOrderAndReuseCornersBitForBit) {
         {"beyond opposite planes", {{-3, 0, 0}, {3, -0.5f, 0}, {3, 0.5f, 0}}, {{3, 4, 5}, {6, 3, 5}}},
     };
     for (const Case& c : cases) {
-        emitted().clear();
+        emitted.clear();
         renderContext.projection[3][3] = c.w;
         Vertex in[3];
         for (int k = 0; k < 3; ++k) in[k] = corner(c.c[k][0], c.c[k][1], c.c[k][2], c.c[k][3]);
         drawTriangle(in[0], in[1], in[2], recordTriangle);
-        ASSERT_EQ(emitted().size(), c.fan.size()) << c.what;
+        ASSERT_EQ(emitted.size(), c.fan.size()) << c.what;
         std::vector<const Vertex*> named = {&in[0], &in[1], &in[2]};
         for (size_t t = 0; t < c.fan.size(); ++t) {
             for (int k = 0; k < 3; ++k) {
-                const Vertex& got = emitted()[t].v[k];
+                const Vertex& got = emitted[t].v[k];
                 const size_t name = static_cast<size_t>(c.fan[t][k]);
                 if (name == named.size()) {
                     for (const Vertex& v : in) EXPECT_NE(std::memcmp(&got, &v, sizeof v), 0) << c.what;
@@ -66,8 +66,8 @@ TEST_F(ClippingTest, fansKeepTheirOrderAndReuseCornersBitForBit) {
                 ASSERT_LT(name, named.size()) << c.what;
                 EXPECT_EQ(std::memcmp(&got, named[name], sizeof got), 0) << c.what << ", " << t << ", " << k;
                 // Boundaries project just outside the image edges.
-                EXPECT_TRUE(emitted()[t].p[k].x >= -0.998f && emitted()[t].p[k].x <= 640.998f) << c.what;
-                EXPECT_TRUE(emitted()[t].p[k].y >= 1.001f && emitted()[t].p[k].y <= 478.999f) << c.what;
+                EXPECT_TRUE(emitted[t].p[k].x >= -0.998f && emitted[t].p[k].x <= 640.998f) << c.what;
+                EXPECT_TRUE(emitted[t].p[k].y >= 1.001f && emitted[t].p[k].y <= 478.999f) << c.what;
             }
         }
     }
@@ -87,10 +87,10 @@ TEST_F(ClippingTest, sliversAcrossManyPlanesStayWithinThePolygonBound) {
             b.position[k] = -a.position[k] + tiny(rng);
             c.position[k] = (i % 2 ? a.position[k] : b.position[k]) * 0.5f + tiny(rng);
         }
-        emitted().clear();
+        emitted.clear();
         drawTriangle(a, b, c, recordTriangle);
-        largest = std::max(largest, emitted().size());
-        ASSERT_LE(emitted().size(), static_cast<size_t>(maxClippedPoints - 2)) << i;
+        largest = std::max(largest, emitted.size());
+        ASSERT_LE(emitted.size(), static_cast<size_t>(maxClippedPoints - 2)) << i;
     }
     EXPECT_GT(largest, 1u);
 }

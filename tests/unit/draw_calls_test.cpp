@@ -31,16 +31,16 @@ TEST_F(DrawCallTest, modelMeshesBindTheirTexturesAndDrawWholeTriangles) {
 
     // A mesh that names no loaded texture keeps the one bound before it.
     const std::vector<const Texture*> textures = {before, bound, bound, bound, bound, bound};
-    ASSERT_EQ(emitted().size(), textures.size());
-    for (size_t i = 0; i < textures.size(); ++i) EXPECT_EQ(emitted()[i].texture, textures[i]) << i;
+    ASSERT_EQ(emitted.size(), textures.size());
+    for (size_t i = 0; i < textures.size(); ++i) EXPECT_EQ(emitted[i].texture, textures[i]) << i;
     // Records are handed on as they are stored, reversed; mesh 1's seventh is ignored.
     for (int t = 0; t < 2; ++t) {
-        EXPECT_EQ(emitted()[1 + t].address[2], &model.meshes[1].vertices[3 * t]);
-        EXPECT_EQ(emitted()[1 + t].address[0], &model.meshes[1].vertices[3 * t + 2]);
+        EXPECT_EQ(emitted[1 + t].address[2], &model.meshes[1].vertices[3 * t]);
+        EXPECT_EQ(emitted[1 + t].address[0], &model.meshes[1].vertices[3 * t + 2]);
     }
     EXPECT_EQ(renderContext.currentTexture, bound);
 
     renderContext.sceneModel = nullptr;
     drawModel();
-    EXPECT_EQ(emitted().size(), textures.size());
+    EXPECT_EQ(emitted.size(), textures.size());
 }

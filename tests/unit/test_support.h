@@ -40,14 +40,12 @@ struct EmittedTriangle {
     const Texture* texture;
 };
 
-inline std::vector<EmittedTriangle>& emitted() {
-    static std::vector<EmittedTriangle> triangles;
-    return triangles;
-}
+// What recordTriangle, the recording path's sink, has received.
+inline std::vector<EmittedTriangle> emitted;
 
 inline void recordTriangle(const Vertex& a, const Vertex& b, const Vertex& c, ScreenPosition pa, ScreenPosition pb,
                            ScreenPosition pc) {
-    emitted().push_back({{a, b, c}, {&a, &b, &c}, {pa, pb, pc}, renderContext.currentTexture});
+    emitted.push_back({{a, b, c}, {&a, &b, &c}, {pa, pb, pc}, renderContext.currentTexture});
 }
 
 // Gives every test a cleared frame-sized framebuffer and depth buffer, an opaque
@@ -60,7 +58,7 @@ protected:
         savedPath = currentRenderPath();
         pixels.assign(static_cast<size_t>(frameWidth) * frameHeight, 0u);
         depth.assign(static_cast<size_t>(frameWidth) * frameHeight, 0u);
-        emitted().clear();
+        emitted.clear();
         renderContext.framebufferPixels = pixels.data();
         renderContext.framebufferWidth = frameWidth;
         renderContext.framebufferHeight = frameHeight;
