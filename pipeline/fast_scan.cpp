@@ -629,9 +629,9 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const Target target = drawTarget(rc.currentTexture);
     for (unsigned work = acceptedLanes; work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
-        const Vertex& v0 = *t.vertex[0][k];
-        const Vertex& v1 = *t.vertex[1][k];
-        const Vertex& v2 = *t.vertex[2][k];
+        const Vertex& v0 = t.vertex[0][3 * k];
+        const Vertex& v1 = t.vertex[1][3 * k];
+        const Vertex& v2 = t.vertex[2][3 * k];
         const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
         const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
         const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
