@@ -394,6 +394,31 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
     return true;
 }
 
+// Boxes up to twice as wide as a group: two groups side by side in every
+// row, every pixel of the box tested, as in scanNarrowBox. For such boxes
+// this costs less than working out each row's span.
+SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const __m256i all = _mm256_set1_epi32(-1);
+    const __m256i inRight =
+        _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1 - laneCount), laneColumn<laneCount>());
+    __m256i step[3], across[3], e[3];
+    blockStart<laneCount>(s, e);
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+        step[k] = _mm256_set1_epi32(s.stepY[k]);
+        across[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
+    }
+    for (int32_t y = s.minY; y <= s.maxY; ++y, advance(e, step)) {
+        const Group left{{e[0], e[1], e[2]}, coveredLanes(e, all), s.minX, y};
+        if (!_mm256_testz_si256(left.covered, left.covered) && !shadeGroup<laneCount>(l, t, left)) return false;
+        __m256i r[3] = {e[0], e[1], e[2]};
+        advance(r, across);
+        const Group right{{r[0], r[1], r[2]}, coveredLanes(r, inRight), s.minX + laneCount, y};
+        if (!_mm256_testz_si256(right.covered, right.covered) && !shadeGroup<laneCount>(l, t, right)) return false;
+    }
+    return true;
+}
+
 // Wider boxes of triangles whose edge values are exact (no step wraps), row
 // by row, from where the row enters the triangle to where it leaves it.
 // Along a row an edge value is zero at column offset -value / stepX, a linear
@@ -527,6 +552,7 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool ex
     const bool drawn = width <= 2          ? scanNarrowBox<2>(s, l, t)
                        : width <= 4        ? scanNarrowBox<4>(s, l, t)
                        : width <= laneCount ? scanNarrowBox<laneCount>(s, l, t)
+                       : width <= 2 * laneCount ? scanTwoColumns(s, l, t)
                        : exactEdges        ? scanSpans(s, l, t)
                                            : scanBox(s, l, t);
     if (!drawn) {
