@@ -495,8 +495,9 @@ SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, co
 
 // Every pixel of the box, eight at a time in one flat walk along the rows:
 // triangles whose edge values may wrap. Returns false when a covered pixel's
-// depth fails toDepth's checks.
-SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+// depth fails toDepth's checks. Such triangles are rare, and out of line the
+// queue does not widen every other triangle's stack frame.
+__attribute__((noinline)) bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i lane = laneColumn<laneCount>();
     __m256i step[3], rowStep[3], row[3], e[3];
     blockStart<laneCount>(s, row);
