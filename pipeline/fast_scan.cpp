@@ -54,8 +54,9 @@ struct TexelSource {
 bool isPowerOfTwo(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
 
 TexelSource texelSource(const Texture* texture) {
-    TexelSource s{};
+    TexelSource s;
     s.texture = texture;
+    s.words = nullptr;  // the vectors below are read only with words set
     if (texture == nullptr || texture->mipchain[0] == nullptr || texture->bytesPerPixel != 4 ||
         !isPowerOfTwo(texture->width) || !isPowerOfTwo(texture->height)) {
         return s;
