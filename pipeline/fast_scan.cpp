@@ -37,14 +37,6 @@ constexpr int groupQueueLength = 32;
 // of a lane is the one fillTriangle does for that pixel, in the same order,
 // so results agree to the bit.
 
-// 1/w, z/w, u/w and v/w: four correctly rounded divisions in one instruction.
-SW_INLINE TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPosition& p) {
-    const __m128 numerators = _mm_setr_ps(1.0f, p.z, vertex.texcoord[0], vertex.texcoord[1]);
-    alignas(16) float a[4];
-    _mm_store_ps(a, _mm_div_ps(numerators, _mm_set1_ps(p.w)));
-    return {a[0], a[1], a[2], a[3]};
-}
-
 // Where the texels of the current texture come from. Power-of-two textures
 // with four bytes per texel are read eight at a time; any other texture, and
 // any lane whose coordinate the vector path cannot wrap, goes through
@@ -62,8 +54,9 @@ struct TexelSource {
 bool isPowerOfTwo(int32_t n) { return n > 0 && (n & (n - 1)) == 0; }
 
 TexelSource texelSource(const Texture* texture) {
-    TexelSource s{};
+    TexelSource s;
     s.texture = texture;
+    s.words = nullptr;  // the vectors below are read only with words set
     if (texture == nullptr || texture->mipchain[0] == nullptr || texture->bytesPerPixel != 4 ||
         !isPowerOfTwo(texture->width) || !isPowerOfTwo(texture->height)) {
         return s;
@@ -142,8 +135,11 @@ __attribute__((noinline)) __m256i sampleLanes(const Texture* texture, __m256 u, 
 // any texel of the texture, or 0.
 SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m256i lanes) {
     if (source.words != nullptr) {
-        const __m256 su = _mm256_mul_ps(source.width, wrapNegative(u));
-        const __m256 sv = _mm256_mul_ps(source.height, wrapNegative(v));
+        // One test for both coordinates: no sign bit set, nothing to wrap.
+        const __m256 either = _mm256_or_ps(u, v);
+        const bool signs = !_mm256_testz_ps(either, either);
+        const __m256 su = _mm256_mul_ps(source.width, signs ? wrapNegative(u) : u);
+        const __m256 sv = _mm256_mul_ps(source.height, signs ? wrapNegative(v) : v);
         // Scaled coordinates below 2^31 (and not NaN) truncate and wrap as
         // integers; the others take sample()'s own path.
         const __m256 limit = _mm256_set1_ps(2147483648.0f);
@@ -186,22 +182,41 @@ SW_INLINE __m256 nudge(__m256 q) {
     return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
 }
 
-// A triangle's per-corner attributes and 1/area, read where they are used:
-// a broadcast from memory costs no more than reloading a register the loop
-// would have had to spill.
+// A triangle's per-corner attributes and 1/area, broadcast once per
+// triangle: the products then take them straight from memory, one
+// instruction fewer for each than a broadcast per group.
+enum Attribute { invW, zOverW, uOverW, vOverW };
+
 struct Lanes {
-    const TriangleSetup::Attributes* attr;
-    float inv;
+    __m256 attr[4][3];  // [attribute][corner]
+    __m256 inv;
 };
+
+SW_INLINE void broadcastLanes(const TriangleSetup& s, Lanes& l) {
+    for (int c = 0; c < 3; ++c) {
+        l.attr[invW][c] = _mm256_set1_ps(s.attr[c].invW);
+        l.attr[zOverW][c] = _mm256_set1_ps(s.attr[c].zOverW);
+        l.attr[uOverW][c] = _mm256_set1_ps(s.attr[c].uOverW);
+        l.attr[vOverW][c] = _mm256_set1_ps(s.attr[c].vOverW);
+    }
+    l.inv = _mm256_set1_ps(1.0f / s.area);
+}
+
+// The attributes again as setupTriangle leaves them, for scanTriangle.
+SW_INLINE void storeAttributes(const Lanes& l, TriangleSetup& s) {
+    for (int c = 0; c < 3; ++c) {
+        s.attr[c] = {_mm256_cvtss_f32(l.attr[invW][c]), _mm256_cvtss_f32(l.attr[zOverW][c]),
+                     _mm256_cvtss_f32(l.attr[uOverW][c]), _mm256_cvtss_f32(l.attr[vOverW][c])};
+    }
+}
 
 // b[0] * a[0] + b[1] * a[1] + b[2] * a[2], summed left to right, times 1/area,
 // where a[c] is the attribute `field` of corner c.
-SW_INLINE __m256 interpolate(const __m256 b[3], const Lanes& l, float TriangleSetup::Attributes::*field) {
-    const __m256 a[3] = {_mm256_broadcast_ss(&(l.attr[0].*field)), _mm256_broadcast_ss(&(l.attr[1].*field)),
-                         _mm256_broadcast_ss(&(l.attr[2].*field))};
+SW_INLINE __m256 interpolate(const __m256 b[3], const Lanes& l, Attribute field) {
+    const __m256* a = l.attr[field];
     const __m256 sum =
         _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(b[0], a[0]), _mm256_mul_ps(b[1], a[1])), _mm256_mul_ps(b[2], a[2]));
-    return _mm256_mul_ps(sum, _mm256_broadcast_ss(&l.inv));
+    return _mm256_mul_ps(sum, l.inv);
 }
 
 // A group is a block of eight pixels, W columns by laneCount / W rows: lane k
@@ -291,7 +306,7 @@ template <int W>
 SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     RenderContext& rc = renderContext;
     const __m256 b[3] = {_mm256_cvtepi32_ps(g.e[0]), _mm256_cvtepi32_ps(g.e[1]), _mm256_cvtepi32_ps(g.e[2])};
-    const __m256 zf = interpolate(b, l, &TriangleSetup::Attributes::zOverW);
+    const __m256 zf = interpolate(b, l, zOverW);
     const __m256 valid = _mm256_and_ps(_mm256_cmp_ps(zf, _mm256_setzero_ps(), _CMP_GE_OQ),
                                        _mm256_cmp_ps(zf, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
     if (!_mm256_testc_si256(_mm256_castps_si256(valid), g.covered)) return false;
@@ -311,10 +326,10 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     SW_COUNT(depthPassed, __builtin_popcount(laneBits(passed)));
     if (_mm256_testz_si256(passed, passed)) return true;
 
-    const __m256 q = interpolate(b, l, &TriangleSetup::Attributes::invW);
+    const __m256 q = interpolate(b, l, invW);
     const __m256 r = reciprocal(nudge(q));
-    const __m256 u = _mm256_mul_ps(interpolate(b, l, &TriangleSetup::Attributes::uOverW), r);
-    const __m256 v = _mm256_mul_ps(interpolate(b, l, &TriangleSetup::Attributes::vOverW), r);
+    const __m256 u = _mm256_mul_ps(interpolate(b, l, uOverW), r);
+    const __m256 v = _mm256_mul_ps(interpolate(b, l, vOverW), r);
     const __m256i colour = fetchTexels(t.texels, u, v, passed);
 
     // Texels of alpha 0 leave both surfaces alone.
@@ -338,6 +353,7 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
 // wrapping additions that step from pixel to pixel.
 template <int W>
 SW_INLINE void blockStart(const TriangleSetup& s, __m256i e[3]) {
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         e[k] = _mm256_add_epi32(_mm256_set1_epi32(s.weight[k]),
                                 _mm256_add_epi32(_mm256_mullo_epi32(laneColumn<W>(), _mm256_set1_epi32(s.stepX[k])),
@@ -366,6 +382,7 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
     __m256i step[3], e[3];
     blockStart<W>(s, e);
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * rows));
     }
@@ -374,6 +391,31 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
         const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};
         if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<W>(l, t, g)) return false;
         advance(e, step);
+    }
+    return true;
+}
+
+// Boxes up to twice as wide as a group: two groups side by side in every
+// row, every pixel of the box tested, as in scanNarrowBox. For such boxes
+// this costs less than working out each row's span.
+SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const __m256i all = _mm256_set1_epi32(-1);
+    const __m256i inRight =
+        _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1 - laneCount), laneColumn<laneCount>());
+    __m256i step[3], across[3], e[3];
+    blockStart<laneCount>(s, e);
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+        step[k] = _mm256_set1_epi32(s.stepY[k]);
+        across[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
+    }
+    for (int32_t y = s.minY; y <= s.maxY; ++y, advance(e, step)) {
+        const Group left{{e[0], e[1], e[2]}, coveredLanes(e, all), s.minX, y};
+        if (!_mm256_testz_si256(left.covered, left.covered) && !shadeGroup<laneCount>(l, t, left)) return false;
+        __m256i r[3] = {e[0], e[1], e[2]};
+        advance(r, across);
+        const Group right{{r[0], r[1], r[2]}, coveredLanes(r, inRight), s.minX + laneCount, y};
+        if (!_mm256_testz_si256(right.covered, right.covered) && !shadeGroup<laneCount>(l, t, right)) return false;
     }
     return true;
 }
@@ -454,8 +496,9 @@ SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, co
 
 // Every pixel of the box, eight at a time in one flat walk along the rows:
 // triangles whose edge values may wrap. Returns false when a covered pixel's
-// depth fails toDepth's checks.
-SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+// depth fails toDepth's checks. Such triangles are rare, and out of line the
+// queue does not widen every other triangle's stack frame.
+__attribute__((noinline)) bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i lane = laneColumn<laneCount>();
     __m256i step[3], rowStep[3], row[3], e[3];
     blockStart<laneCount>(s, row);
@@ -490,19 +533,20 @@ SW_INLINE bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) 
     }
 }
 
-// scanTriangle eight pixels at a time. `exactEdges` says that no edge value
-// of the box wraps in 32 bits.
-void scanTriangleAvx2(const TriangleSetup& s, const Target& t, bool exactEdges) {
+// scanTriangle eight pixels at a time, for the set-up `s` whose attributes
+// are in `l` (those of `s` itself need not be filled in). `exactEdges` says
+// that no edge value of the box wraps in 32 bits.
+void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool exactEdges) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
     if (!t.vector) {
+        storeAttributes(l, s);
         scanTriangle(s);
         return;
     }
 
-    const Lanes l{s.attr, 1.0f / s.area};
     // A depth outside [0, 1) ends the process in toDepth: scanTriangle goes
     // over the pixels again in its own order and stops at the first such one
     // with its message. What was drawn on the way is lost with the process.
@@ -510,9 +554,13 @@ void scanTriangleAvx2(const TriangleSetup& s, const Target& t, bool exactEdges) 
     const bool drawn = width <= 2          ? scanNarrowBox<2>(s, l, t)
                        : width <= 4        ? scanNarrowBox<4>(s, l, t)
                        : width <= laneCount ? scanNarrowBox<laneCount>(s, l, t)
+                       : width <= 2 * laneCount ? scanTwoColumns(s, l, t)
                        : exactEdges        ? scanSpans(s, l, t)
                                            : scanBox(s, l, t);
-    if (!drawn) scanTriangle(s);
+    if (!drawn) {
+        storeAttributes(l, s);
+        scanTriangle(s);
+    }
 }
 
 // Corners at most this far from the origin, in pixels, keep the integer
@@ -547,7 +595,9 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
         const auto near = [](const ScreenPosition& p) {
             return std::fabs(p.x) <= exactSetupLimit && std::fabs(p.y) <= exactSetupLimit;
         };
-        scanTriangleAvx2(setup, drawTarget(renderContext.currentTexture), near(p0) && near(p1) && near(p2));
+        Lanes l;
+        broadcastLanes(setup, l);
+        scanTriangleAvx2(setup, l, drawTarget(renderContext.currentTexture), near(p0) && near(p1) && near(p2));
     }
     SW_STAGE(vertex);
 }
@@ -626,39 +676,70 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
     }
 
-    const Target target = drawTarget(rc.currentTexture);
+    // perVertex's divisions for every corner of every lane, and 1/area. The
+    // texture coordinates are read from the records of the accepted lanes
+    // only; the other lanes divide zeros.
+    alignas(32) float u[3][laneCount] = {}, v[3][laneCount] = {};
     for (unsigned work = acceptedLanes; work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
-        const Vertex& v0 = *t.vertex[0][k];
-        const Vertex& v1 = *t.vertex[1][k];
-        const Vertex& v2 = *t.vertex[2][k];
-        const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
-        const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
-        const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) {
+            u[c][k] = t.vertex[c][3 * k].texcoord[0];
+            v[c][k] = t.vertex[c][3 * k].texcoord[1];
+        }
+    }
+    const __m256 one = _mm256_set1_ps(1.0f);
+    __m256 attr[4][3];
+    __m256 depthsUsable = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+    for (int c = 0; c < 3; ++c) {
+        const __m256 w = _mm256_load_ps(t.w[c]);
+        attr[invW][c] = _mm256_div_ps(one, w);
+        attr[zOverW][c] = _mm256_div_ps(_mm256_load_ps(t.z[c]), w);
+        attr[uOverW][c] = _mm256_div_ps(_mm256_load_ps(u[c]), w);
+        attr[vOverW][c] = _mm256_div_ps(_mm256_load_ps(v[c]), w);
+        // cornerDepthsUsable, corner by corner.
+        depthsUsable = _mm256_and_ps(
+            depthsUsable, _mm256_and_ps(_mm256_cmp_ps(attr[zOverW][c], _mm256_setzero_ps(), _CMP_GE_OQ),
+                                        _mm256_cmp_ps(attr[zOverW][c], _mm256_set1_ps(maxCornerDepth), _CMP_LE_OQ)));
+    }
+    const __m256 inverseArea = _mm256_div_ps(one, _mm256_cvtepi32_ps(doubledArea));
+    const unsigned vectorLanes = positive & static_cast<unsigned>(_mm256_movemask_ps(depthsUsable));
+
+    const Target target = drawTarget(rc.currentTexture);
+    for (unsigned work = acceptedLanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
+        const int k = __builtin_ctz(work);
         TriangleSetup setup;
+        Lanes l;
         if (((nearLanes >> k) & 1u) == 0) {
-            if (setupTriangle(v0, v1, v2, p0, p1, p2, setup)) {
-                scanTriangleAvx2(setup, target, false);
+            const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
+            const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
+            const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
+            if (setupTriangle(t.vertex[0][3 * k], t.vertex[1][3 * k], t.vertex[2][3 * k], p0, p1, p2, setup)) {
+                broadcastLanes(setup, l);
+                scanTriangleAvx2(setup, l, target, false);
                 SW_STAGE(setup);
             }
             continue;
         }
-        if (((positive >> k) & 1u) == 0) continue;
+        const __m256i lane = _mm256_set1_epi32(k);
+#pragma GCC unroll 4
+        for (int a = 0; a < 4; ++a) {
+#pragma GCC unroll 3
+            for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(attr[a][c], lane);
+        }
+        l.inv = _mm256_permutevar8x32_ps(inverseArea, lane);
         setup.area = area[k];
         setup.minX = box[0].v[k];
         setup.minY = box[1].v[k];
         setup.maxX = box[2].v[k];
         setup.maxY = box[3].v[k];
-        setup.attr[0] = perVertex(v0, p0);
-        setup.attr[1] = perVertex(v1, p1);
-        setup.attr[2] = perVertex(v2, p2);
-        if (!cornerDepthsUsable(setup)) continue;
+#pragma GCC unroll 3
         for (int e = 0; e < 3; ++e) {
             setup.weight[e] = weight[e].v[k];
             setup.stepX[e] = stepX[e].v[k];
             setup.stepY[e] = stepY[e].v[k];
         }
-        scanTriangleAvx2(setup, target, true);
+        scanTriangleAvx2(setup, l, target, true);
         SW_STAGE(setup);
     }
     SW_STAGE(vertex);

@@ -13,14 +13,15 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
 constexpr int laneCount = 8;
 
 // Up to eight triangles as drawTriangle hands them to scan conversion, one
-// per lane: corner c of lane k is the record *vertex[c][k] at the screen
-// position (x[c][k], y[c][k], z[c][k], w[c][k]).
+// per lane: corner c of lane k is the record vertex[c][3 * k] at the screen
+// position (x[c][k], y[c][k], z[c][k], w[c][k]). The records of consecutive
+// lanes lie three apart, as a mesh's triangles do.
 struct ScreenTriangles {
     alignas(32) float x[3][laneCount];
     alignas(32) float y[3][laneCount];
     alignas(32) float z[3][laneCount];
     alignas(32) float w[3][laneCount];
-    const Vertex* vertex[3][laneCount];
+    const Vertex* vertex[3];
 };
 
 // fillTriangleAvx2 for each lane of `lanes`, lowest lane first, with the

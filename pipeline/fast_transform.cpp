@@ -180,7 +180,7 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const PositionBatch& pos
             _mm256_store_ps(screen.y[c], p.y);
             _mm256_store_ps(screen.z[c], p.z);
             _mm256_store_ps(screen.w[c], corner.w);
-            for (unsigned k = 0; k < count; ++k) screen.vertex[c][k] = &first[3 * k + 2 - c];
+            screen.vertex[c] = &first[2 - c];
         }
     }
     alignas(32) float clipped[3][4][laneCount];

@@ -43,8 +43,9 @@ void scanTriangle(TriangleSetup setup);
 // scene are far inside (z/w is at most 0.25 with a near distance of 1); one
 // outside comes from clipping coordinates so large that their digits were
 // lost, and its triangle is not drawn.
+constexpr float maxCornerDepth = 0.9999f;
+
 inline bool cornerDepthsUsable(const TriangleSetup& setup) {
-    const float maxCornerDepth = 0.9999f;
 #pragma GCC unroll 3
     for (const TriangleSetup::Attributes& a : setup.attr) {
         if (!(a.zOverW >= 0.0f && a.zOverW <= maxCornerDepth)) return false;
