@@ -8,10 +8,10 @@
 
 #include <SDL.h>
 
-#include "base/platform.h"
 #include "app/scene.h"
 #include "app/startup.h"
 #include "assets/model.h"
+#include "base/platform.h"
 #include "pipeline/render_context.h"
 
 namespace {
@@ -75,8 +75,7 @@ void reportRenderer(SDL_Renderer* renderer) {
 bool stopRequested() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_QUIT ||
-            (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_ESCAPE)) {
+        if (event.type == SDL_QUIT || (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_ESCAPE)) {
             return true;
         }
     }

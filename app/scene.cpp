@@ -7,8 +7,8 @@
 
 #include "pipeline/draw_calls.h"
 #include "pipeline/framebuffer.h"
-#include "pipeline/render_path.h"
 #include "pipeline/render_context.h"
+#include "pipeline/render_path.h"
 
 glm::mat4 sceneProjection(int32_t width, int32_t height) {
     const float aspect = static_cast<float>(width) / static_cast<float>(height);

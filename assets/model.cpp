@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "base/platform.h"
 #include "assets/smoothing_normals.h"
 #include "assets/texture.h"
 #include "base/check.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -157,8 +157,9 @@ void convertShape(const ShapeConversion& sc, size_t s, const std::string& path) 
         if (faceIsUsable(sc.attrib, &indices[3 * f])) faces.push_back(f);
     }
     if (faces.size() != faceCount) {
-        std::fprintf(stderr, "%s: shape %d \"%s\": left out %d faces with out-of-range indices or non-finite positions\n",
-                     path.c_str(), static_cast<int>(s), sc.shape.name.c_str(), static_cast<int>(faceCount - faces.size()));
+        std::fprintf(
+            stderr, "%s: shape %d \"%s\": left out %d faces with out-of-range indices or non-finite positions\n",
+            path.c_str(), static_cast<int>(s), sc.shape.name.c_str(), static_cast<int>(faceCount - faces.size()));
     }
 
     std::map<int32_t, glm::vec3> smoothing;

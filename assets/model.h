@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include <glm/glm.hpp>
 #include <tiny_obj_loader.h>
+#include <glm/glm.hpp>
 
 #include "assets/mesh.h"
 

@@ -35,8 +35,8 @@ void buildSmoothingNormals(const tinyobj::attrib_t& attrib, const tinyobj::shape
         const glm::vec3 p0 = position(attrib, vi[0]);
         const glm::vec3 e1 = position(attrib, vi[1]) - p0;
         const glm::vec3 e2 = position(attrib, vi[2]) - p0;
-        const glm::vec3 n = normalised(glm::vec3(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
-                                                 e1.x * e2.y - e1.y * e2.x));
+        const glm::vec3 n =
+            normalised(glm::vec3(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x));
         for (int c = 0; c < 3; ++c) {
             auto entry = table.find(vi[c]);
             if (entry == table.end()) {

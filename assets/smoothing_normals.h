@@ -4,8 +4,8 @@
 #include <map>
 #include <vector>
 
-#include <glm/glm.hpp>
 #include <tiny_obj_loader.h>
+#include <glm/glm.hpp>
 
 // Per position index, the normalised sum of the unit normals of the faces that
 // use it. `faces` lists the faces of the shape to take into account (face f

@@ -22,9 +22,9 @@
 #pragma GCC diagnostic pop
 #include <stb/stb_image_resize.h>
 
-#include "base/platform.h"
 #include "assets/image_checks.h"
 #include "base/check.h"
+#include "base/platform.h"
 
 namespace {
 
@@ -184,6 +184,6 @@ uint32_t Texture::texel(int32_t x, int32_t y, int32_t miplevel) const {
     SW_CHECK(x >= 0 && x < tw && y >= 0 && y < th, "texture");
     SW_CHECK(this->mipchain[miplevel], "texture");
     const uint8_t* p = mipchain[miplevel] + (static_cast<size_t>(y) * tw + x) * bytesPerPixel;
-    return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[0]) << 16 |
-           static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]);
+    return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]);
 }

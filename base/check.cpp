@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-
 void checkFailed(const char* condition, const char* source) {
     std::fprintf(stderr, "Assertion failed: %s, file %s\n", condition, source);
     std::fflush(stderr);
@@ -17,4 +16,3 @@ void reportOnce(const char* condition, const char* source) {
     std::fprintf(stderr, "Assertion failed: %s, file %s\n", condition, source);
     std::fflush(stderr);
 }
-

@@ -54,7 +54,6 @@ inline void createFrame() {
     createSurfaces(storage, frameWidth, frameHeight);
 }
 
-
 // Reads a float from any bytes, zero-padded past the end.
 inline float floatAt(const uint8_t* data, size_t size, size_t offset) {
     uint8_t bytes[4] = {0, 0, 0, 0};

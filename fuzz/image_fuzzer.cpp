@@ -15,9 +15,9 @@
 
 #include <stb/stb_image.h>
 
-#include "base/platform.h"
 #include "assets/image_checks.h"
 #include "assets/texture.h"
+#include "base/platform.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -25,11 +25,13 @@ namespace {
 // Larger images only make runs slow; nothing about them is different.
 constexpr long maxPixels = 1L << 20;
 
+// clang-format off
 const float hostileCoordinates[] = {
     0.0f, -0.0f, 1.0f, -1.0f, 0.5f, -0.25f, 2.5f, 0.99999994f, -1e-45f, 1e-45f, 3e9f, -3e9f, 1e20f, -1e20f,
     3.4028235e38f, -3.4028235e38f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
     std::numeric_limits<float>::quiet_NaN(), 2147483520.0f, 2147483648.0f, -2147483648.0f, 16777217.0f,
 };
+// clang-format on
 
 volatile uint32_t sink;
 
@@ -77,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Texture* single = decodeTexture("image");
     if (single == nullptr) return 0;
     Texture* chained = decodeTexture("image");
-    if (chained == nullptr || std::memcmp(single->data, chained->data, static_cast<size_t>(single->width) *
-                                                                            static_cast<size_t>(single->height) * 4) != 0) {
+    if (chained == nullptr ||
+        std::memcmp(single->data, chained->data,
+                    static_cast<size_t>(single->width) * static_cast<size_t>(single->height) * 4) != 0) {
         std::fprintf(stderr, "the same file decoded differently\n");
         std::abort();
     }

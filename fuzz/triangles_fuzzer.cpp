@@ -17,9 +17,9 @@
 
 #include "app/scene.h"
 #include "app/startup.h"
-#include "base/platform.h"
 #include "assets/model.h"
 #include "assets/texture.h"
+#include "base/platform.h"
 #include "fuzz_support.h"
 #include "pipeline/draw_calls.h"
 #include "pipeline/framebuffer.h"

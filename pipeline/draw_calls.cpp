@@ -5,11 +5,13 @@
 
 #include "assets/model.h"
 #include "pipeline/framebuffer.h"
-#include "pipeline/render_path.h"
 #include "pipeline/render_context.h"
+#include "pipeline/render_path.h"
 
-#define CUBE_VERTEX(px, py, pz, nx, ny, nz, u, v) \
-    {{px, py, pz}, {1, 1, 1, 1}, {nx, ny, nz}, {u, v}}
+#define CUBE_VERTEX(px, py, pz, nx, ny, nz, u, v)          \
+    {                                                      \
+        {px, py, pz}, {1, 1, 1, 1}, {nx, ny, nz}, { u, v } \
+    }
 
 const Vertex cubeVertices[24] = {
     CUBE_VERTEX(-1, -1, 1, 0, 0, 1, 0, 0),   CUBE_VERTEX(1, -1, 1, 0, 0, 1, 1, 0),

@@ -4,7 +4,6 @@
 
 #include "base/vertex.h"
 
-
 // The built-in cube: four corners per face (+z, +x, -z, -x, -y, +y), each face
 // carrying the whole texture once, and two counter-clockwise triangles per face.
 extern const Vertex cubeVertices[24];

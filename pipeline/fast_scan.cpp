@@ -10,10 +10,10 @@
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
 #include "pipeline/rasterizer.h"
+#include "pipeline/render_context.h"
 #include "pipeline/stage_counters.h"
 #include "pipeline/triangle_setup.h"
 #include "pipeline/zbuffer.h"
-#include "pipeline/render_context.h"
 
 // Everything from here on is compiled for AVX2. The headers above are read
 // before the switch, so their inline functions (the depth-buffer checks,
@@ -167,7 +167,8 @@ SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m
 
 // fastReciprocal in every lane: the estimate from the bits, two Newton steps.
 SW_INLINE __m256 reciprocal(__m256 q) {
-    const __m256i bits = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int32_t>(reciprocalMagic)), _mm256_castps_si256(q));
+    const __m256i bits =
+        _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int32_t>(reciprocalMagic)), _mm256_castps_si256(q));
     const __m256 two = _mm256_set1_ps(2.0f);
     const __m256 r0 = _mm256_castsi256_ps(bits);
     const __m256 r1 = _mm256_mul_ps(r0, _mm256_sub_ps(two, _mm256_mul_ps(q, r0)));
@@ -459,10 +460,10 @@ SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t
         const __m256d right = _mm256_add_pd(right0, _mm256_mul_pd(rowIndex, rightD));
         const __m128d left2 = _mm_max_pd(_mm256_castpd256_pd128(left), _mm256_extractf128_pd(left, 1));
         const __m128d right2 = _mm_min_pd(_mm256_castpd256_pd128(right), _mm256_extractf128_pd(right, 1));
-        const __m128d first = _mm_max_sd(_mm_ceil_sd(left2, _mm_max_sd(left2, _mm_unpackhi_pd(left2, left2))),
-                                         _mm_setzero_pd());
-        const __m128d last = _mm_min_sd(_mm_floor_sd(right2, _mm_min_sd(right2, _mm_unpackhi_pd(right2, right2))),
-                                        lastColumn);
+        const __m128d first =
+            _mm_max_sd(_mm_ceil_sd(left2, _mm_max_sd(left2, _mm_unpackhi_pd(left2, left2))), _mm_setzero_pd());
+        const __m128d last =
+            _mm_min_sd(_mm_floor_sd(right2, _mm_min_sd(right2, _mm_unpackhi_pd(right2, right2))), lastColumn);
         if (!(_mm_cvtsd_f64(first) <= _mm_cvtsd_f64(last))) continue;
         const int32_t x0 = _mm_cvttsd_si32(first), x1 = _mm_cvttsd_si32(last);
         __m256i offset[3], e[3] = {row[0], row[1], row[2]};
@@ -551,12 +552,12 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool ex
     // over the pixels again in its own order and stops at the first such one
     // with its message. What was drawn on the way is lost with the process.
     const int32_t width = s.maxX - s.minX + 1;
-    const bool drawn = width <= 2          ? scanNarrowBox<2>(s, l, t)
-                       : width <= 4        ? scanNarrowBox<4>(s, l, t)
-                       : width <= laneCount ? scanNarrowBox<laneCount>(s, l, t)
+    const bool drawn = width <= 2               ? scanNarrowBox<2>(s, l, t)
+                       : width <= 4             ? scanNarrowBox<4>(s, l, t)
+                       : width <= laneCount     ? scanNarrowBox<laneCount>(s, l, t)
                        : width <= 2 * laneCount ? scanTwoColumns(s, l, t)
-                       : exactEdges        ? scanSpans(s, l, t)
-                                           : scanBox(s, l, t);
+                       : exactEdges             ? scanSpans(s, l, t)
+                                                : scanBox(s, l, t);
     if (!drawn) {
         storeAttributes(l, s);
         scanTriangle(s);
@@ -573,7 +574,7 @@ constexpr float exactSetupLimit = static_cast<float>((1 << (14 - subPixelBits)) 
 // (a - b) * (c - d) - (e - f) * (g - h), floor-divided by the grid scale, in
 // 32-bit lanes: exact for corners within exactSetupLimit.
 SW_INLINE __m256i crossOverGrid(__m256i a, __m256i b, __m256i c, __m256i d, __m256i e, __m256i f, __m256i g,
-                              __m256i h) {
+                                __m256i h) {
     const __m256i first = _mm256_mullo_epi32(_mm256_sub_epi32(a, b), _mm256_sub_epi32(c, d));
     const __m256i second = _mm256_mullo_epi32(_mm256_sub_epi32(e, f), _mm256_sub_epi32(g, h));
     return _mm256_srai_epi32(_mm256_sub_epi32(first, second), subPixelBits);
@@ -622,7 +623,8 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     for (int c = 0; c < 3; ++c) {
         accepted = _mm256_and_ps(accepted, _mm256_and_ps(withinMagnitude(x[c], maxCornerMagnitude),
                                                          withinMagnitude(y[c], maxCornerMagnitude)));
-        near = _mm256_and_ps(near, _mm256_and_ps(withinMagnitude(x[c], exactSetupLimit), withinMagnitude(y[c], exactSetupLimit)));
+        near = _mm256_and_ps(
+            near, _mm256_and_ps(withinMagnitude(x[c], exactSetupLimit), withinMagnitude(y[c], exactSetupLimit)));
     }
     const unsigned acceptedLanes = lanes & static_cast<unsigned>(_mm256_movemask_ps(accepted));
     if (acceptedLanes == 0) {

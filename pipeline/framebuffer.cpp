@@ -4,6 +4,5 @@
 
 void clearFramebuffer() {
     const RenderContext& rc = renderContext;
-    std::memset(rc.framebufferPixels, 0,
-                static_cast<size_t>(rc.framebufferWidth) * rc.framebufferHeight * 4);
+    std::memset(rc.framebufferPixels, 0, static_cast<size_t>(rc.framebufferWidth) * rc.framebufferHeight * 4);
 }

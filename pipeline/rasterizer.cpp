@@ -2,9 +2,9 @@
 
 #include "assets/texture.h"
 #include "pipeline/framebuffer.h"
+#include "pipeline/render_context.h"
 #include "pipeline/stage_counters.h"
 #include "pipeline/triangle_setup.h"
-#include "pipeline/render_context.h"
 
 namespace {
 

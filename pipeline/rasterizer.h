@@ -28,8 +28,8 @@ struct TriangleSetup {
 // Scan-converts one screen-space triangle into the framebuffer and depth
 // buffer, textured with the current texture. Triangles that run
 // counter-clockwise on screen, or are smaller than a quarter pixel, draw nothing.
-void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2,
-                  ScreenPosition p0, ScreenPosition p1, ScreenPosition p2);
+void fillTriangle(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                  ScreenPosition p1, ScreenPosition p2);
 
 // Corners further out than this are not meaningful pixel positions; rejecting
 // them keeps every fixed-point conversion and edge product in range.

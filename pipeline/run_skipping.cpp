@@ -99,7 +99,8 @@ bool runIsOutside(const RunSkipTest& test, const RunBounds& run) {
     if (!test.usable) return false;
     double extent[3];
     for (int i = 0; i < 3; ++i) {
-        const double low = std::fabs(static_cast<double>(run.min[i])), high = std::fabs(static_cast<double>(run.max[i]));
+        const double low = std::fabs(static_cast<double>(run.min[i])),
+                     high = std::fabs(static_cast<double>(run.max[i]));
         if (!(low <= test.reachLimit && high <= test.reachLimit)) return false;  // NaN bounds fail here
         extent[i] = std::max(low, high);
     }

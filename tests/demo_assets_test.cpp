@@ -89,9 +89,9 @@ TEST_F(GeneratedAssets, EveryTextureDecodesAtItsSizeInAllThreeFormatsAndCutoutsK
         const std::string head = readBytes(dir + "/" + img.path);
         ASSERT_GE(head.size(), 18u) << img.path;
         const std::string format = head.compare(0, 2, "\x89P") == 0 ? "png"
-                                   : head.compare(0, 2, "BM") == 0   ? "bmp"
-                                   : head[2] == 2 || head[2] == 10   ? "tga"  // true colour, raw or RLE
-                                                                     : "?";
+                                   : head.compare(0, 2, "BM") == 0  ? "bmp"
+                                   : head[2] == 2 || head[2] == 10  ? "tga"  // true colour, raw or RLE
+                                                                    : "?";
         EXPECT_EQ(fs::path(img.path).extension().string(), "." + format) << img.path;
         formats.insert(format);
     }
@@ -199,8 +199,8 @@ TEST(GeneratorErrors, ReportsTheFileThatCouldNotBeWrittenOnOneLine) {
     fs::create_directories(base + "/partial/models");
     std::ofstream(base + "/not_a_directory") << "x";
     std::ofstream(base + "/partial/models/qorvelin-sponza") << "x";
-    for (const auto& c : {std::make_pair("/not_a_directory/out", "not_a_directory"),
-                          std::make_pair("/partial", "qorvelin-sponza")}) {
+    for (const auto& c :
+         {std::make_pair("/not_a_directory/out", "not_a_directory"), std::make_pair("/partial", "qorvelin-sponza")}) {
         const DemoAssetSummary s = writeDemoAssets(base + c.first);
         EXPECT_FALSE(s.ok);
         EXPECT_NE(s.error.find(c.second), std::string::npos) << s.error;

@@ -32,10 +32,14 @@ struct Golden {
 
 // Recorded from the reference path.
 const Golden goldenFrames[] = {
-    {1.1, false, 0x91e6971b90bd8606ull, 0x5338fcd9cbcc2746ull},  {1.1, true, 0xb29276feae87c154ull, 0x5338fcd9cbcc2746ull},
-    {10.0, false, 0xcee0dcf559d27e74ull, 0x26c9e673ea4e3a21ull}, {10.0, true, 0x39176d6b43318415ull, 0x26c9e673ea4e3a21ull},
-    {20.0, false, 0x95eb9b757e134deaull, 0xe43ee8c8433b7444ull}, {20.0, true, 0x52ffb9a76a379d5cull, 0xe43ee8c8433b7444ull},
-    {29.9, false, 0x702df2125cf5d53cull, 0x7337462bf2b19d90ull}, {29.9, true, 0x019d92c626c1878dull, 0x7337462bf2b19d90ull},
+    {1.1, false, 0x91e6971b90bd8606ull, 0x5338fcd9cbcc2746ull},
+    {1.1, true, 0xb29276feae87c154ull, 0x5338fcd9cbcc2746ull},
+    {10.0, false, 0xcee0dcf559d27e74ull, 0x26c9e673ea4e3a21ull},
+    {10.0, true, 0x39176d6b43318415ull, 0x26c9e673ea4e3a21ull},
+    {20.0, false, 0x95eb9b757e134deaull, 0xe43ee8c8433b7444ull},
+    {20.0, true, 0x52ffb9a76a379d5cull, 0xe43ee8c8433b7444ull},
+    {29.9, false, 0x702df2125cf5d53cull, 0x7337462bf2b19d90ull},
+    {29.9, true, 0x019d92c626c1878dull, 0x7337462bf2b19d90ull},
 };
 }  // namespace
 

@@ -49,7 +49,6 @@ void free(void* block) {
 }
 }
 
-
 TEST(FrameAllocations, theCounterSeesEveryKindOfHeapUse) {
     struct alignas(64) Wide {
         char bytes[64];

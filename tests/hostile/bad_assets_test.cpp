@@ -51,7 +51,8 @@ std::string freshScene() {
 // A hang ends in a time-out, which the status check reports.
 Outcome render(const std::string& dir) {
     std::fflush(nullptr);
-    const int raw = std::system(("cd '" + dir + "' && exec timeout -s ALRM 300 '" SCANWEAVER_RENDER_PATH
+    const int raw = std::system(("cd '" + dir +
+                                 "' && exec timeout -s ALRM 300 '" SCANWEAVER_RENDER_PATH
                                  "' --time 1.5 --out x.png >stdout.txt 2>stderr.txt")
                                     .c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
@@ -121,6 +122,7 @@ TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
         std::string hugeHeader = valid;  // dimensions far beyond any allocation
         const char* huge = png ? "\x7f\xff\xff\xf0\x7f\xff\xff\xf0" : "\xf0\xff\xff\x7f\xf0\xff\xff\x7f";
         std::memcpy(&hugeHeader[png ? 16 : 18], huge, 8);
+        // clang-format off
         std::vector<std::pair<std::string, std::string>> images = {
             {"directory", directory}, {"empty", ""}, {"text", "this is not an image\n"},
             {"header only", valid.substr(0, 40)}, {"huge dimensions", hugeHeader},
@@ -128,6 +130,7 @@ TEST(BadAssets, imagesThatCannotBeReadEndTheRunWithStatusOne) {
             {"16-bit PNM", "P6\n2 2\n65535\n" + std::string(24, '\x7f')}, {"PNM of height 0", "P6\n4 0\n255\n"},
             {"side longer than 16384", png ? scene_files::pngFile(4, 16385) : scene_files::bmpFile(16385, 2)},
             {"truncated", valid.substr(0, valid.size() / 2)}};
+        // clang-format on
         if (!png) images.emplace_back("missing", missing);  // a missing wall texture is one found nowhere, below
         for (const auto& [what, bytes] : images) {
             // A BMP cut short decodes, its missing texels read as 0.
@@ -178,9 +181,8 @@ TEST(BadAssets, missingObjIsReportedAndTheCubeIsDrawnAlone) {
     const Outcome faceless = renderWith(objPath, scene_files::baseAttributes);
     EXPECT_EQ(ending(faceless), "0: ");
     const std::string max = "340282346638528859811704183484516925440.000000";
-    EXPECT_EQ(bounds(faceless),
-              "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" + max +
-                  "\nwrote x.png (640x480)\n");
+    EXPECT_EQ(bounds(faceless), "bmin = " + max + ", " + max + ", " + max + "\nbmax = -" + max + ", -" + max + ", -" +
+                                    max + "\nwrote x.png (640x480)\n");
     EXPECT_EQ(faceless.out.find("shape["), std::string::npos);
     const std::vector<uint8_t> cubeAlone = picture(run);
     ASSERT_FALSE(cubeAlone.empty());
@@ -204,6 +206,7 @@ TEST(BadAssets, modelAndMaterialFilesThatAreBrokenOrWild) {
         std::vector<std::string> shown, absent;
         bool likeReference;
     };
+    // clang-format off
     const Case cases[] = {
         {"texture found nowhere", wallPath, missing, "1: Unable to find file: textures/wall.png\n", {}, {}, false},
         {"texture under a backslash found nowhere", mtlPath, "newmtl wall\nmap_Kd textures\\gone.png\n",
@@ -248,6 +251,7 @@ TEST(BadAssets, modelAndMaterialFilesThatAreBrokenOrWild) {
          "0: ", {"# of shapes    = 3\n", "shape[0] material_id 0\n", "shape[2:2] material_id 0,\t6 verts\n"},
          {"shape[1"}, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const Outcome run = renderWith(c.file, c.bytes);
         EXPECT_EQ(ending(run), c.ending) << c.what;
@@ -271,7 +275,7 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {jpegWithHuffmanCounts(16), true},  // exactly 256 symbols
         {jpegWithHuffmanCounts(17), false},
         {"\xFF\xFF" + jpegWithHuffmanCounts(17).substr(1), false},  // fill bytes before the start
-        {comment + table + valid.substr(2), true},  // inside a segment the decoder skips
+        {comment + table + valid.substr(2), true},                  // inside a segment the decoder skips
         {valid.substr(0, valid.size() - 2) + table + valid.substr(valid.size() - 2), false},  // a later scan's tables
         {scene_files::pngFile(4, 4) + table, true},  // other formats are not read as JPEG
         {"", true},
@@ -283,7 +287,7 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {"P5\n# maximum below\n2 2 65535\n" + pixels, false},
         {"P6\n2147483648 1\n255\n" + pixels, false},
         {"P6\n2147483647 1\n255\n" + pixels, true},
-        {"P6\n2 2\n2555", false},  // the final digit counts, read or not
+        {"P6\n2 2\n2555", false},    // the final digit counts, read or not
         {"P3\n2 2\n65535\n", true},  // text PNM is not decoded at all
     };
     for (size_t i = 0; i < std::size(cases); ++i) {

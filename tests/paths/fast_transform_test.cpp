@@ -113,8 +113,8 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
     matrices.insert(matrices.end(), {awkward, perspective, perspective, awkward, glm::mat4(2.0e38f), perspective});
 
     // Mostly ordinary coordinates, now and then a special one.
-    std::vector<float> values = {notANumber, inf,     -inf,     0.0f, -0.0f, denormal, -denormal, 1.0e-38f,
-                                 3e38f,      -3e38f,  1.0e20f,  -1.0e20f, 1.0f, -1.0f, 0.5f,     7.0f};
+    std::vector<float> values = {notANumber, inf,    -inf,    0.0f,     -0.0f, denormal, -denormal, 1.0e-38f,
+                                 3e38f,      -3e38f, 1.0e20f, -1.0e20f, 1.0f,  -1.0f,    0.5f,      7.0f};
     std::uniform_real_distribution<float> spread(-20.0f, 20.0f);
     while (values.size() < 200) values.push_back(spread(random));
     std::uniform_int_distribution<size_t> any(0, values.size() - 1), ordinary(16, values.size() - 1);

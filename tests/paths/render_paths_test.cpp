@@ -58,8 +58,10 @@ void expectEveryPathDrawsLikeTheReference() {
     std::vector<RenderPath> paths;
     for (RenderPath path : allRenderPaths) {
         if (path == RenderPath::reference) continue;
-        if (renderPathSupported(path)) paths.push_back(path);
-        else std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
+        if (renderPathSupported(path))
+            paths.push_back(path);
+        else
+            std::printf("path %s: not supported by this processor, skipped\n", renderPathName(path));
     }
     if (paths.empty()) GTEST_SKIP() << "this processor supports no path besides the reference";
 
@@ -73,8 +75,8 @@ void expectEveryPathDrawsLikeTheReference() {
             for (RenderPath path : paths) {
                 demo_scene::drawFrame(path, t, depthView);
                 const Frame got = currentFrame();
-                SCOPED_TRACE(::testing::Message() << renderPathName(path) << " at t = " << t
-                                                  << (depthView ? " with the depth view" : ""));
+                SCOPED_TRACE(::testing::Message()
+                             << renderPathName(path) << " at t = " << t << (depthView ? " with the depth view" : ""));
                 EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
                 EXPECT_EQ(difference(want.depth, got.depth), "") << "depth";
             }
@@ -189,7 +191,7 @@ Model* syntheticModel() {
     addClusters(clusters, random, 1, 2000.0f, 2001.0f, false);
     clusters.back().position[2] = inf;  // in a cluster beyond the far plane
     const std::pair<std::vector<Vertex>*, int32_t> meshes[] = {
-        {&scatterA, 0}, {&awkward, 0},  {&odd, -1},     {&tie, 1},      {&tieAgain, 2},
+        {&scatterA, 0}, {&awkward, 0},  {&odd, -1},     {&tie, 1},     {&tieAgain, 2},
         {&clusters, 1}, {&scatterB, 1}, {&scatterC, 2}, {&slivers, 0},
     };
     for (const auto& [records, material] : meshes) model->meshes.push_back(makeMesh(*records, material));
@@ -209,9 +211,9 @@ std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
         int place;
         bool whole;
     };
-    const Family families[] = {{0.2f, 9.0f, 1.0f, 0, false},      {0.5f, 9.0f, 1.0f, 1, true},
-                               {8.0f, 300.0f, 1.0f, 0, true},     {8.0f, 300.0f, 0.01f, 0, false},
-                               {2.0f, 40.0f, 0.02f, 1, false},    {600.0f, 3000.0f, 1.0f, 0, false},
+    const Family families[] = {{0.2f, 9.0f, 1.0f, 0, false},       {0.5f, 9.0f, 1.0f, 1, true},
+                               {8.0f, 300.0f, 1.0f, 0, true},      {8.0f, 300.0f, 0.01f, 0, false},
+                               {2.0f, 40.0f, 0.02f, 1, false},     {600.0f, 3000.0f, 1.0f, 0, false},
                                {0.5f, 3500.0f, 1.0e-4f, 0, false}, {4.0f, 200.0f, 0.002f, 1, true}};
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);

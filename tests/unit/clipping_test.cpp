@@ -35,7 +35,8 @@ TEST_F(ClippingTest, fansKeepTheirOrderAndReuseCornersBitForBit) {
         float w = 1.0f;  // on every corner
     };
     const Case cases[] = {
-        {"inside: once, reversed", {{0.5f, 0.25f, 0, 0.1f}, {-0.5f, 0.25f, 0.5f, 0.2f}, {0, -0.75f, -0.5f, 0.3f}},
+        {"inside: once, reversed",
+         {{0.5f, 0.25f, 0, 0.1f}, {-0.5f, 0.25f, 0.5f, 0.2f}, {0, -0.75f, -0.5f, 0.3f}},
          {{2, 1, 0}}},
         {"beyond the left plane", {{-2, 0, 0}, {-3, 1, 0}, {-1.5f, -1, 0}}, {}},
         {"beyond the far plane", {{0, 0, 2}, {0.5f, 0, 1.5f}, {0, 0.5f, 3}}, {}},
@@ -43,7 +44,9 @@ TEST_F(ClippingTest, fansKeepTheirOrderAndReuseCornersBitForBit) {
         // P0 on edge V1-V2, then V2, V3, P3 on edge V3-V1.
         {"one corner outside", {{-2, 0, 0, 0}, {0.5f, -0.5f, 0, 0.5f}, {0.5f, 0.5f, 0, 1}}, {{2, 1, 3}, {4, 2, 3}}},
         // w = 1.00002, so z = 1 lies on the far plane: inside, and its crossing is itself.
-        {"corner on a plane", {{0, 0, 1, 0.25f}, {0.5f, 0, 2, 0.5f}, {0, 0.5f, 0, 0.75f}}, {{3, 0, 0}, {2, 3, 0}},
+        {"corner on a plane",
+         {{0, 0, 1, 0.25f}, {0.5f, 0, 2, 0.5f}, {0, 0.5f, 0, 0.75f}},
+         {{3, 0, 0}, {2, 3, 0}},
          1.00002f},
         {"beyond opposite planes", {{-3, 0, 0}, {3, -0.5f, 0}, {3, 0.5f, 0}}, {{3, 4, 5}, {6, 3, 5}}},
     };
@@ -79,8 +82,7 @@ TEST_F(ClippingTest, sliversAcrossManyPlanesStayWithinThePolygonBound) {
     size_t largest = 0;
     for (int i = 0; i < 20000; ++i) {
         // Half of them under a perspective projection, where w varies too.
-        renderContext.projection =
-            i < 10000 ? glm::mat4(1.0f) : sceneProjection(frameWidth, frameHeight);
+        renderContext.projection = i < 10000 ? glm::mat4(1.0f) : sceneProjection(frameWidth, frameHeight);
         const Vertex a = corner(wide(rng), wide(rng), wide(rng));
         Vertex b = a, c = a;
         for (int k = 0; k < 3; ++k) {

@@ -36,9 +36,9 @@ TEST_F(RasterizerTest, smallTriangleCoversPixelsUpToTheHypotenuse) {
 
 TEST_F(RasterizerTest, rejectsSliversAndUnusableCorners) {
     const float corners[][6] = {
-        {0, 0, 0, 4, 4, 0},                       // facing away
-        {0, 0, 10, 0, 0, 0.04f},                  // twice the area is 0.4 square pixels
-        {notANumber, 0, 4, 0, 0, 4},              // not a number
+        {0, 0, 0, 4, 4, 0},           // facing away
+        {0, 0, 10, 0, 0, 0.04f},      // twice the area is 0.4 square pixels
+        {notANumber, 0, 4, 0, 0, 4},  // not a number
         {0, 0, 4, notANumber, 0, 4},
         // Corners far beyond any image must not overflow the fixed-point set-up
         // (the sanitizer build turns an overflowing conversion into a failure).

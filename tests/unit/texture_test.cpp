@@ -23,8 +23,10 @@ TexturePtr grid(int32_t w, int32_t h) {
 
 TEST(TextureTest, sampleRepeatsWithPeriodOneAndStaysInsideTheLevel) {
     TexturePtr tex = grid(4, 4);
+    // clang-format off
     for (const auto& c : {std::pair<float, uint32_t>{0.0f, 0}, {1.0f, 0}, {-0.0f, 0}, {0.99f, 3}, {-0.25f, 3},
                           {-1.0f, 0}, {2.5f, 2}, {-1.1f, 3}}) {
+        // clang-format on
         EXPECT_EQ(tex->sample(c.first, 0.0f, 0), 0xFF000000u | c.second) << c.first;
         EXPECT_EQ(tex->sample(0.0f, c.first, 0), 0xFF000000u | c.second << 16) << c.first;
     }
@@ -49,8 +51,10 @@ TEST(TextureTest, mipChainStopsBeforeAnySideReachesOneAndResizeKeepsOnlyAnExisti
     struct Case {
         int32_t w, h, levels;
     };
+    // clang-format off
     for (const Case c : {Case{4, 4, 2}, {3, 3, 1}, {2, 2, 1}, {1, 64, 1}, {64, 2, 1}, {64, 4, 2}, {256, 256, 8},
                          {512, 64, 6}, {5, 5, 2}}) {
+        // clang-format on
         TexturePtr tex = grid(c.w, c.h);
         generateMipmaps(tex.get());
         EXPECT_EQ(tex->mipLevels, c.levels) << c.w << "x" << c.h;
@@ -58,10 +62,12 @@ TEST(TextureTest, mipChainStopsBeforeAnySideReachesOneAndResizeKeepsOnlyAnExisti
         EXPECT_EQ(tex->mipchain[0], tex->data);
         resize(tex.get());
         const int32_t chain = c.levels > 1 ? 6 : 1;
-        EXPECT_EQ(std::make_tuple(tex->width, tex->height, tex->mipLevels), std::make_tuple(modelTextureSide, modelTextureSide, chain));
+        EXPECT_EQ(std::make_tuple(tex->width, tex->height, tex->mipLevels),
+                  std::make_tuple(modelTextureSide, modelTextureSide, chain));
     }
     TexturePtr single = grid(16, 8);
     resize(single.get());
-    EXPECT_EQ(std::make_tuple(single->width, single->height, single->mipLevels), std::make_tuple(modelTextureSide, modelTextureSide, 1));
+    EXPECT_EQ(std::make_tuple(single->width, single->height, single->mipLevels),
+              std::make_tuple(modelTextureSide, modelTextureSide, 1));
     EXPECT_EQ(single->mipchain[0], single->data);
 }

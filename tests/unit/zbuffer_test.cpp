@@ -9,7 +9,9 @@
 #include "test_support.h"
 
 TEST(ZBufferTest, toDepthScalesTo24BitsAndChecksItsRangeAndCells) {
-    for (const auto& c : {std::pair<float, uint32_t>{0.0f, 0u}, {-0.0f, 0u}, {0.5f, 8388607u},
+    for (const auto& c : {std::pair<float, uint32_t>{0.0f, 0u},
+                          {-0.0f, 0u},
+                          {0.5f, 8388607u},
                           {std::nextafter(1.0f, 0.0f), 16777214u}}) {
         EXPECT_EQ(ZBuffer::toDepth(c.first), c.second) << c.first;
     }

@@ -101,9 +101,16 @@ void emitColumn(ObjBuilder& b, Vec3 base, const ColumnStyle& c) {
     {
         // Bell-shaped capital with a necking ring.
         const double s = c.shaftTop, r = c.capitalRadius, h = c.capitalHeight;
-        std::vector<Vec2> prof = {{s, 0},           {s * 1.12, h * 0.06}, {s * 1.12, h * 0.14}, {s, h * 0.2},
-                                  {s * 1.02, h * 0.35}, {s + (r - s) * 0.35, h * 0.62}, {s + (r - s) * 0.75, h * 0.84},
-                                  {r, h},           {r, h},               {s * 0.9, h}};
+        std::vector<Vec2> prof = {{s, 0},
+                                  {s * 1.12, h * 0.06},
+                                  {s * 1.12, h * 0.14},
+                                  {s, h * 0.2},
+                                  {s * 1.02, h * 0.35},
+                                  {s + (r - s) * 0.35, h * 0.62},
+                                  {s + (r - s) * 0.75, h * 0.84},
+                                  {r, h},
+                                  {r, h},
+                                  {s * 0.9, h}};
         emitLathe(b, {base.x, y, base.z}, prof, c.segments, 2.0, 3.0);
         y += h;
     }
@@ -147,11 +154,17 @@ void emitArchBay(ObjBuilder& b, const SideFrame& f, const ArchBay& a) {
     b.useMaterial("arch_voussoirs");
     emitGridFacing(
         b, n, 1, [&](int i, int j) { return local(angles[size_t(i)], j ? outerR : a.radius, faceD); },
-        [&](int i, int j) { return Vec2{stoneU(i), double(j)}; }, inward);
+        [&](int i, int j) {
+            return Vec2{stoneU(i), double(j)};
+        },
+        inward);
     // Intrados, seen from inside the opening.
     emitGridFacing(
         b, n, 2, [&](int i, int j) { return local(angles[size_t(i)], a.radius, faceD + a.thickness * j / 2.0); },
-        [&](int i, int j) { return Vec2{stoneU(i), 0.15 + 0.35 * j}; }, Vec3{0, -1, 0});
+        [&](int i, int j) {
+            return Vec2{stoneU(i), 0.15 + 0.35 * j};
+        },
+        Vec3{0, -1, 0});
     // Plaster between the band and the rectangle.
     b.useMaterial("plaster");
     emitGridFacing(
@@ -177,7 +190,10 @@ void emitArchBay(ObjBuilder& b, const SideFrame& f, const ArchBay& a) {
             double ang = kPi - kPi * i / a.segments, beta = kPi * j / prof;
             return local(ang, outerR + tube * std::cos(beta), faceD - tube * std::sin(beta));
         },
-        [&](int i, int j) { return Vec2{4.0 * i / a.segments, double(j) / prof}; }, inward);
+        [&](int i, int j) {
+            return Vec2{4.0 * i / a.segments, double(j) / prof};
+        },
+        inward);
 }
 
 double vaultProfile(double t, double rise) {

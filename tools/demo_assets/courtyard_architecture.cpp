@@ -59,12 +59,16 @@ void buildCourtFloor(ObjBuilder& b) {
         Vec3 sq = onSquare(i % kRingSegments), c = onCircle(inner, ringAngle(i), 0);
         return lerp(c, sq, j / 3.0);
     };
-    emitGridFacing(b, kRingSegments, 3, ringPos, [&](int i, int j) { return floorUv(ringPos(i, j)); }, Vec3{0, 1, 0});
+    emitGridFacing(
+        b, kRingSegments, 3, ringPos, [&](int i, int j) { return floorUv(ringPos(i, j)); }, Vec3{0, 1, 0});
     // Coping band around the basin edge, in the steps' stone.
     b.useMaterial("steps");
     emitGridFacing(
         b, kRingSegments, 1, [&](int i, int j) { return onCircle(j ? inner : kBasinRadius, ringAngle(i), 0); },
-        [&](int i, int j) { return Vec2{i / 4.0, 0.6 + 0.3 * j}; }, Vec3{0, 1, 0});
+        [&](int i, int j) {
+            return Vec2{i / 4.0, 0.6 + 0.3 * j};
+        },
+        Vec3{0, 1, 0});
     b.endShape();
 }
 
@@ -124,8 +128,12 @@ void buildGroundStorey(ObjBuilder& b, const SideFrame& f) {
     b.useMaterial("cornice");
     const double face = -kWallThickness / 2;
     emitMoulding(b, f.at(-f.half - 0.5, face, 0), f.at(f.half + 0.5, face, 0), f.inward(),
-                 {{0, kWallTop}, {0.05, kWallTop + 0.02}, {0.05, kWallTop + 0.08}, {0.14, kWallTop + 0.16},
-                  {0.16, kWallTop + 0.22}, {0.16, kStringTop}},
+                 {{0, kWallTop},
+                  {0.05, kWallTop + 0.02},
+                  {0.05, kWallTop + 0.08},
+                  {0.14, kWallTop + 0.16},
+                  {0.16, kWallTop + 0.22},
+                  {0.16, kStringTop}},
                  f.bays, 0.5, 2.5);
     b.endShape();
 
@@ -147,7 +155,11 @@ void buildGroundStorey(ObjBuilder& b, const SideFrame& f) {
     const int cellsS = int(2 * f.half + kGalleryDepth), cellsD = int(kGalleryDepth);
     auto floorPos = [&](int i, int j) { return f.at(-f.half + i, double(j), 0); };
     emitGridFacing(
-        b, cellsS, cellsD, floorPos, [&](int i, int j) { return Vec2{i / 2.0, j / 2.0}; }, Vec3{0, 1, 0});
+        b, cellsS, cellsD, floorPos,
+        [&](int i, int j) {
+            return Vec2{i / 2.0, j / 2.0};
+        },
+        Vec3{0, 1, 0});
     b.endShape();
 }
 
@@ -161,13 +173,13 @@ void buildUpperStorey(ObjBuilder& b, const SideFrame& f) {
     for (int k = 1; k < upperBays; ++k) {
         double s = -f.half + k * kUpperBay;
         Vec3 c = f.at(s, 0, 0);
-        emitBox(b, {c.x - pedestalHalf, kStringTop, c.z - pedestalHalf}, {c.x + pedestalHalf, railBottom, c.z + pedestalHalf},
-                1.5);
+        emitBox(b, {c.x - pedestalHalf, kStringTop, c.z - pedestalHalf},
+                {c.x + pedestalHalf, railBottom, c.z + pedestalHalf}, 1.5);
     }
     {
         Vec3 a = f.at(-f.half, -railHalf, railBottom), z = f.at(f.half, railHalf, kRailTop);
-        emitBox(b, {std::min(a.x, z.x), railBottom, std::min(a.z, z.z)}, {std::max(a.x, z.x), kRailTop, std::max(a.z, z.z)},
-                1.5, true);
+        emitBox(b, {std::min(a.x, z.x), railBottom, std::min(a.z, z.z)},
+                {std::max(a.x, z.x), kRailTop, std::max(a.z, z.z)}, 1.5, true);
     }
     // Lattice screens between the pedestals, seen from both sides.
     b.useMaterial("lattice");
@@ -203,15 +215,25 @@ void buildUpperStorey(ObjBuilder& b, const SideFrame& f) {
     const double face = -kUpperWallThickness / 2;
     const double t = kUpperWallTop;
     emitMoulding(b, f.at(-f.half - 0.6, face, 0), f.at(f.half + 0.6, face, 0), f.inward(),
-                 {{0, t}, {0.05, t + 0.03}, {0.05, t + 0.09}, {0.12, t + 0.15}, {0.12, t + 0.21}, {0.30, t + 0.31},
-                  {0.35, t + 0.35}, {0.35, kCorniceTop}},
+                 {{0, t},
+                  {0.05, t + 0.03},
+                  {0.05, t + 0.09},
+                  {0.12, t + 0.15},
+                  {0.12, t + 0.21},
+                  {0.30, t + 0.31},
+                  {0.35, t + 0.35},
+                  {0.35, kCorniceTop}},
                  f.bays, 0.5, 2.5);
     // Low brick wall closing the back of the open terrace.
     b.useMaterial("brick");
     const double s0 = -f.half - kGalleryDepth, s1 = f.half + kGalleryDepth;
     emitGridFacing(
-        b, int(s1 - s0) / 2, 1, [&](int i, int j) { return f.at(s0 + 2.0 * i, kGalleryDepth, j ? kParapetTop : kStringTop); },
-        [&](int i, int j) { return Vec2{i * 2.0 / 1.5, j ? (kParapetTop - kStringTop) / 1.5 : 0.0}; }, f.inward());
+        b, int(s1 - s0) / 2, 1,
+        [&](int i, int j) { return f.at(s0 + 2.0 * i, kGalleryDepth, j ? kParapetTop : kStringTop); },
+        [&](int i, int j) {
+            return Vec2{i * 2.0 / 1.5, j ? (kParapetTop - kStringTop) / 1.5 : 0.0};
+        },
+        f.inward());
     b.endShape();
 }
 

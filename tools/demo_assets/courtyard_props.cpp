@@ -52,9 +52,9 @@ void buildVase(ObjBuilder& b, const std::string& name, Vec3 at, double scale) {
     emitDisc(b, {at.x, top, at.z}, capR, 8, 1.0);
     // Amphora on top.
     b.useMaterial("ceramic");
-    std::vector<Vec2> prof = {{0.14, 0},    {0.16, 0.03}, {0.12, 0.08}, {0.18, 0.2},  {0.29, 0.4},
-                              {0.32, 0.53}, {0.28, 0.7},  {0.17, 0.84}, {0.11, 0.91}, {0.12, 0.96},
-                              {0.17, 1.01}, {0.17, 1.05}, {0.17, 1.05}, {0.13, 1.05}, {0.13, 1.05}, {0.12, 0.98}};
+    std::vector<Vec2> prof = {{0.14, 0},    {0.16, 0.03}, {0.12, 0.08}, {0.18, 0.2},  {0.29, 0.4},  {0.32, 0.53},
+                              {0.28, 0.7},  {0.17, 0.84}, {0.11, 0.91}, {0.12, 0.96}, {0.17, 1.01}, {0.17, 1.05},
+                              {0.17, 1.05}, {0.13, 1.05}, {0.13, 1.05}, {0.12, 0.98}};
     for (Vec2& p : prof) p = {p.x * scale, p.y * scale};
     emitLathe(b, {at.x, top, at.z}, prof, 32, 2.0, 1.0 / (1.2 * scale));
     b.endShape();
@@ -83,13 +83,32 @@ void buildFountain(ObjBuilder& b, const std::string& name, Vec3 at) {
     const int seg = 48;
     b.useMaterial("column_marble");
     emitLathe(b, at,
-              {{1.8, 0}, {1.86, 0.05}, {1.8, 0.1}, {1.76, 0.45}, {1.86, 0.5}, {1.86, 0.58}, {1.86, 0.58}, {1.6, 0.58},
-               {1.6, 0.58}, {1.6, 0.42}},
+              {{1.8, 0},
+               {1.86, 0.05},
+               {1.8, 0.1},
+               {1.76, 0.45},
+               {1.86, 0.5},
+               {1.86, 0.58},
+               {1.86, 0.58},
+               {1.6, 0.58},
+               {1.6, 0.58},
+               {1.6, 0.42}},
               seg, 6.0, 1.0);
     // Stem and upper bowl rising out of the water.
     emitLathe(b, at + Vec3{0, 0.42, 0},
-              {{0.32, 0}, {0.22, 0.18}, {0.18, 0.78}, {0.26, 0.88}, {0.2, 0.93}, {0.26, 0.96}, {0.6, 1.13},
-               {0.86, 1.26}, {0.9, 1.33}, {0.9, 1.33}, {0.8, 1.33}, {0.8, 1.33}, {0.8, 1.26}},
+              {{0.32, 0},
+               {0.22, 0.18},
+               {0.18, 0.78},
+               {0.26, 0.88},
+               {0.2, 0.93},
+               {0.26, 0.96},
+               {0.6, 1.13},
+               {0.86, 1.26},
+               {0.9, 1.33},
+               {0.9, 1.33},
+               {0.8, 1.33},
+               {0.8, 1.33},
+               {0.8, 1.26}},
               seg, 3.0, 1.0);
     b.useMaterial("water");
     emitDisc(b, at + Vec3{0, 0.42, 0}, 1.6, seg, 1.0);
@@ -105,10 +124,10 @@ void buildFountain(ObjBuilder& b, const std::string& name, Vec3 at) {
 void buildCornerPlanter(ObjBuilder& b, const std::string& name, Vec3 at, double turn) {
     b.beginShape(name, Keyword::Group, true);
     b.useMaterial("terracotta");
-    emitLathe(b, at,
-              {{0.62, 0}, {0.72, 0.8}, {0.78, 0.86}, {0.78, 0.92}, {0.78, 0.92}, {0.66, 0.92}, {0.66, 0.92},
-               {0.66, 0.82}},
-              8, 4.0, 1.2);
+    emitLathe(
+        b, at,
+        {{0.62, 0}, {0.72, 0.8}, {0.78, 0.86}, {0.78, 0.92}, {0.78, 0.92}, {0.66, 0.92}, {0.66, 0.92}, {0.66, 0.82}}, 8,
+        4.0, 1.2);
     b.useMaterial("soil");
     emitDisc(b, at + Vec3{0, 0.82, 0}, 0.66, 8, 1.0);
     b.useMaterial("leaves");
@@ -123,9 +142,8 @@ void buildTerracePlants(ObjBuilder& b, const SideFrame& f) {
     for (int k = 0; k < f.bays; ++k) {
         Vec3 at = f.at(-f.half + (k + 0.5) * kBay, kGalleryDepth - 0.5, kStringTop);
         b.useMaterial("terracotta");
-        emitLathe(b, at,
-                  {{0.22, 0}, {0.3, 0.45}, {0.33, 0.5}, {0.33, 0.5}, {0.28, 0.5}, {0.28, 0.5}, {0.28, 0.42}}, 16, 3.0,
-                  1.5);
+        emitLathe(b, at, {{0.22, 0}, {0.3, 0.45}, {0.33, 0.5}, {0.33, 0.5}, {0.28, 0.5}, {0.28, 0.5}, {0.28, 0.42}}, 16,
+                  3.0, 1.5);
         b.useMaterial("soil");
         emitDisc(b, at + Vec3{0, 0.42, 0}, 0.28, 16, 1.0);
         b.useMaterial(k % 2 ? "fern" : "leaves");
@@ -145,12 +163,13 @@ void buildLampPosts(ObjBuilder& b) {
             emitBox(b, {at.x - 0.22, 0, at.z - 0.22}, {at.x + 0.22, 0.35, at.z + 0.22}, 2.0);
             b.useMaterial("bronze");
             emitLathe(b, at + Vec3{0, 0.35, 0},
-                      {{0.12, 0}, {0.12, 0.1}, {0.07, 0.2}, {0.06, 2.4}, {0.1, 2.5}, {0.2, 2.6}, {0.2, 2.62}}, 12,
-                      1.0, 1.0);
+                      {{0.12, 0}, {0.12, 0.1}, {0.07, 0.2}, {0.06, 2.4}, {0.1, 2.5}, {0.2, 2.6}, {0.2, 2.62}}, 12, 1.0,
+                      1.0);
             // Lantern: lattice sides around an open core, pyramid roof.
             b.useMaterial("lattice");
             const double h0 = 2.97, h1 = 3.5, r = 0.2;
-            Vec3 c[4] = {{at.x - r, 0, at.z + r}, {at.x + r, 0, at.z + r}, {at.x + r, 0, at.z - r}, {at.x - r, 0, at.z - r}};
+            Vec3 c[4] = {
+                {at.x - r, 0, at.z + r}, {at.x + r, 0, at.z + r}, {at.x + r, 0, at.z - r}, {at.x - r, 0, at.z - r}};
             for (int i = 0; i < 4; ++i) {
                 Vec3 p = c[i], q = c[(i + 1) % 4];
                 emitDoubleQuad(b, {p.x, h0, p.z}, {q.x, h0, q.z}, {q.x, h1, q.z}, {p.x, h1, p.z}, {0, 0}, {1, 0},
@@ -186,8 +205,8 @@ void buildCurtains(ObjBuilder& b) {
             emitGridFacing(b, nu, nv, pos, uv, f.outward);
             b.useMaterial("bronze");
             Vec3 a = f.at(centre - half - 0.1, -0.03, top), c = f.at(centre + half + 0.1, 0.13, top + 0.05);
-            emitBox(b, {std::min(a.x, c.x), a.y, std::min(a.z, c.z)}, {std::max(a.x, c.x), c.y, std::max(a.z, c.z)}, 1.0,
-                    true);
+            emitBox(b, {std::min(a.x, c.x), a.y, std::min(a.z, c.z)}, {std::max(a.x, c.x), c.y, std::max(a.z, c.z)},
+                    1.0, true);
         }
     }
     b.endShape();

@@ -9,7 +9,7 @@
 namespace demo_assets {
 
 struct WrittenImage {
-    std::string path;   // relative to the output directory
+    std::string path;  // relative to the output directory
     int width = 0;
     int height = 0;
     bool cutout = false;  // contains alpha-0 texels meant to be see-through
@@ -24,8 +24,8 @@ struct DemoAssetSummary {
     int copies = 1;        // the model holds copies x copies courtyards
     size_t triangles = 0;  // after triangulating every polygon
     size_t faces = 0;
-    size_t polygons = 0;   // faces with 4 or more corners
-    size_t shapes = 0;     // `o`/`g` groups that have faces
+    size_t polygons = 0;  // faces with 4 or more corners
+    size_t shapes = 0;    // `o`/`g` groups that have faces
     size_t materials = 0;
     size_t positions = 0, texcoords = 0, normals = 0;
 

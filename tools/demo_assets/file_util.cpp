@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
 #include <filesystem>
+#include <system_error>
 
 namespace demo_assets {
 

@@ -132,8 +132,10 @@ void emitGridFacing(ObjBuilder& b, int nu, int nv, const std::function<Vec3(int,
 
 void emitQuadFacing(ObjBuilder& b, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 t0, Vec2 t1, Vec2 t2, Vec2 t3,
                     Vec3 facing) {
-    if (dot(faceNormal({p0, p1, p2, p3}), facing) >= 0) emitQuad(b, p0, p1, p2, p3, t0, t1, t2, t3);
-    else emitQuad(b, p0, p3, p2, p1, t0, t3, t2, t1);
+    if (dot(faceNormal({p0, p1, p2, p3}), facing) >= 0)
+        emitQuad(b, p0, p1, p2, p3, t0, t1, t2, t3);
+    else
+        emitQuad(b, p0, p3, p2, p1, t0, t3, t2, t1);
 }
 
 void emitPolygon(ObjBuilder& b, const std::vector<Vec3>& pts, const std::vector<Vec2>& uvs) {

@@ -38,8 +38,7 @@ void emitGridFacing(ObjBuilder& b, int nu, int nv, const std::function<Vec3(int,
 void emitPolygon(ObjBuilder& b, const std::vector<Vec3>& pts, const std::vector<Vec2>& uvs);
 void emitQuad(ObjBuilder& b, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 t0, Vec2 t1, Vec2 t2, Vec2 t3);
 // Quad whose visible side faces `facing`, whatever order the corners are in.
-void emitQuadFacing(ObjBuilder& b, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 t0, Vec2 t1, Vec2 t2, Vec2 t3,
-                    Vec3 facing);
+void emitQuadFacing(ObjBuilder& b, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 t0, Vec2 t1, Vec2 t2, Vec2 t3, Vec3 facing);
 // Quad visible from both sides (two faces with opposite winding).
 void emitDoubleQuad(ObjBuilder& b, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, Vec2 t0, Vec2 t1, Vec2 t2, Vec2 t3);
 

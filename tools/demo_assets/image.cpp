@@ -17,13 +17,11 @@ Rgba rgb(int r, int g, int b) { return Rgba{uint8_t(r), uint8_t(g), uint8_t(b), 
 
 Rgba mix(Rgba a, Rgba b, double t) {
     t = std::clamp(t, 0.0, 1.0);
-    return Rgba{clampByte(a.r + (b.r - a.r) * t), clampByte(a.g + (b.g - a.g) * t),
-                clampByte(a.b + (b.b - a.b) * t), clampByte(a.a + (b.a - a.a) * t)};
+    return Rgba{clampByte(a.r + (b.r - a.r) * t), clampByte(a.g + (b.g - a.g) * t), clampByte(a.b + (b.b - a.b) * t),
+                clampByte(a.a + (b.a - a.a) * t)};
 }
 
-Rgba scale(Rgba c, double f) {
-    return Rgba{clampByte(c.r * f), clampByte(c.g * f), clampByte(c.b * f), c.a};
-}
+Rgba scale(Rgba c, double f) { return Rgba{clampByte(c.r * f), clampByte(c.g * f), clampByte(c.b * f), c.a}; }
 
 Image::Image(int width, int height, Rgba fill) : w_(width), h_(height), px_(size_t(width) * height * 4) {
     for (size_t i = 0; i < px_.size(); i += 4) {
@@ -81,8 +79,10 @@ void Image::fillEllipse(double cx, double cy, double rx, double ry, double angle
             double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
             double u = (dx * ca + dy * sa) / rx, v = (-dx * sa + dy * ca) / ry;
             if (u * u + v * v > 1.0) continue;
-            if (wrap) setWrapped(x, y, c);
-            else set(x, y, c);
+            if (wrap)
+                setWrapped(x, y, c);
+            else
+                set(x, y, c);
         }
     }
 }
@@ -129,9 +129,12 @@ bool Image::hasTransparency() const {
 
 const char* formatExtension(ImageFormat f) {
     switch (f) {
-        case ImageFormat::Png: return "png";
-        case ImageFormat::Tga: return "tga";
-        case ImageFormat::Bmp: return "bmp";
+        case ImageFormat::Png:
+            return "png";
+        case ImageFormat::Tga:
+            return "tga";
+        case ImageFormat::Bmp:
+            return "bmp";
     }
     return "bin";
 }

@@ -43,9 +43,9 @@ std::string materialLibraryText(const std::vector<MaterialSpec>& materials,
     char line[160];
     for (const MaterialSpec& m : materials) {
         out += "\nnewmtl " + m.name + "\n";
-        std::snprintf(line, sizeof line, "Ka 0.1 0.1 0.1\nKd %.3f %.3f %.3f\nKs %.2f %.2f %.2f\nNs %.0f\nd 1\nillum 2\n",
-                      double(m.kd[0]), double(m.kd[1]), double(m.kd[2]), double(m.ks), double(m.ks), double(m.ks),
-                      double(m.shininess));
+        std::snprintf(line, sizeof line,
+                      "Ka 0.1 0.1 0.1\nKd %.3f %.3f %.3f\nKs %.2f %.2f %.2f\nNs %.0f\nd 1\nillum 2\n", double(m.kd[0]),
+                      double(m.kd[1]), double(m.kd[2]), double(m.ks), double(m.ks), double(m.ks), double(m.shininess));
         out += line;
         if (!m.texture.empty()) out += "map_Kd " + textureFile(m.texture) + "\n";
     }

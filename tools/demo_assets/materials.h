@@ -10,7 +10,7 @@ struct MaterialSpec {
     std::string name;
     std::string texture;  // stem of a model texture, empty = untextured
     float kd[3];
-    float ks;             // grey specular level
+    float ks;  // grey specular level
     float shininess;
 };
 

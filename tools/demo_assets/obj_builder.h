@@ -64,8 +64,8 @@ public:
 
     size_t triangleCount() const { return triangles_; }  // after fan triangulation
     size_t faceCount() const { return faces_; }
-    size_t shapeCount() const { return shapes_; }        // shapes with at least one face
-    size_t polygonCount() const { return polygons_; }    // faces with 4 or more corners
+    size_t shapeCount() const { return shapes_; }      // shapes with at least one face
+    size_t polygonCount() const { return polygons_; }  // faces with 4 or more corners
     size_t positionCount() const { return positions_; }
     size_t texcoordCount() const { return texcoords_; }
     size_t normalCount() const { return normals_; }

@@ -10,10 +10,10 @@
 namespace demo_assets {
 
 struct TextureSpec {
-    std::string stem;    // file name without extension, under textures/
+    std::string stem;  // file name without extension, under textures/
     ImageFormat format;
-    int size;            // square, texels per side
-    bool cutout;         // has alpha-0 holes (alpha is only ever 0 or 255)
+    int size;     // square, texels per side
+    bool cutout;  // has alpha-0 holes (alpha is only ever 0 or 255)
     Image (*make)(int size);
 
     std::string fileName() const { return stem + "." + formatExtension(format); }

@@ -20,15 +20,18 @@ Image paintFloorTiles(int s) {
         int lx = x % half, ly = y % half;
         int edge = std::min(std::min(lx, half - 1 - lx), std::min(ly, half - 1 - ly));
         Rgba base = light ? cream : terracotta;
-        if (edge < g) base = grout;
-        else if (edge >= half / 8 && edge < half / 8 + 2 * g) base = light ? band : bandLight;
+        if (edge < g)
+            base = grout;
+        else if (edge >= half / 8 && edge < half / 8 + 2 * g)
+            base = light ? band : bandLight;
         c = edge < g ? base : scale(base, mottle(x, y, s, 8, 11, 0.07));
     });
     // Diamond inlays where four tiles meet (wrapped corners and centre).
     for (int cy = 0; cy <= s; cy += half)
         for (int cx = 0; cx <= s; cx += half) {
             double r = s / 10.0;
-            std::vector<Vec2> d = {{double(cx), cy - r}, {cx + r, double(cy)}, {double(cx), cy + r}, {cx - r, double(cy)}};
+            std::vector<Vec2> d = {
+                {double(cx), cy - r}, {cx + r, double(cy)}, {double(cx), cy + r}, {cx - r, double(cy)}};
             img.fillPolygon(d, inlay);
             img.fillEllipse(cx, cy, r * 0.35, r * 0.35, 0, rgb(240, 200, 60));
         }
@@ -45,8 +48,10 @@ Image paintGalleryStone(int s) {
         int lx = xs % slabW, ly = y % rowH;
         double tint = latticeValue(col, row, 5) * 0.25;
         Rgba base = mix(rgb(196, 184, 160), rgb(150, 160, 170), tint * 2);
-        if (lx < g || ly < g) c = rgb(90, 84, 76);
-        else c = scale(base, mottle(x, y, s, 16, 21, 0.10));
+        if (lx < g || ly < g)
+            c = rgb(90, 84, 76);
+        else
+            c = scale(base, mottle(x, y, s, 16, 21, 0.10));
     });
     return img;
 }
@@ -79,8 +84,10 @@ Image paintVoussoir(int s) {
     img.forEach([&](int x, int y, Rgba& c) {
         int k = x / w, lx = x % w;
         Rgba base = (k % 2 == 0) ? rgb(176, 44, 36) : rgb(238, 222, 190);
-        if (lx < g) base = rgb(70, 40, 30);
-        else if (y < s / 10 || y >= s - s / 10) base = scale(base, 0.75);
+        if (lx < g)
+            base = rgb(70, 40, 30);
+        else if (y < s / 10 || y >= s - s / 10)
+            base = scale(base, 0.75);
         c = lx < g ? base : scale(base, mottle(x, y, s, 8, 61, 0.08));
     });
     return img;
@@ -137,8 +144,10 @@ Image paintFresco(int s) {
             col = rgb(230, 190, 80);
         } else if (v < 0.78) {
             double hill = 0.38 + 0.06 * std::sin(u * 2 * kPi * 2) + 0.04 * std::sin(u * 2 * kPi * 5 + 1);
-            if (v < hill) col = mix(rgb(60, 130, 50), rgb(110, 160, 60), (v - 0.26) / 0.2);
-            else col = mix(rgb(150, 200, 240), rgb(60, 110, 200), (v - hill) / (0.78 - hill));
+            if (v < hill)
+                col = mix(rgb(60, 130, 50), rgb(110, 160, 60), (v - 0.26) / 0.2);
+            else
+                col = mix(rgb(150, 200, 240), rgb(60, 110, 200), (v - hill) / (0.78 - hill));
         } else if (v < 0.82) {
             col = rgb(230, 190, 80);
         } else {
@@ -153,7 +162,8 @@ Image paintFresco(int s) {
                      rgb(90, 60, 30));
     }
     img.fillEllipse(s * 0.5, s * (1 - 0.68), s * 0.06, s * 0.06, 0, rgb(250, 210, 60));
-    for (int k = 0; k < 5; ++k) img.fillEllipse(s * (0.1 + 0.2 * k), s * (1 - 0.91), s * 0.018, s * 0.018, 0, rgb(250, 210, 60));
+    for (int k = 0; k < 5; ++k)
+        img.fillEllipse(s * (0.1 + 0.2 * k), s * (1 - 0.91), s * 0.018, s * 0.018, 0, rgb(250, 210, 60));
     return img;
 }
 
@@ -179,8 +189,10 @@ Image paintCornice(int s) {
     img.forEach([&](int x, int y, Rgba& c) {
         double v = 1.0 - (y + 0.5) / s;
         Rgba base = rgb(228, 216, 190);
-        if (v > 0.45 && v < 0.62 && (x * 8 / s) % 2 == 0) base = rgb(110, 90, 70);  // dentils
-        else if (v < 0.12 || (v > 0.8 && v < 0.88)) base = rgb(160, 60, 40);
+        if (v > 0.45 && v < 0.62 && (x * 8 / s) % 2 == 0)
+            base = rgb(110, 90, 70);  // dentils
+        else if (v < 0.12 || (v > 0.8 && v < 0.88))
+            base = rgb(160, 60, 40);
         c = scale(base, mottle(x, y, s, 8, 111, 0.06));
     });
     return img;
@@ -189,8 +201,8 @@ Image paintCornice(int s) {
 // Radial mosaic for the bottom of the sunken court: u, v span the disc.
 Image paintMosaic(int s) {
     Image img(s, s);
-    const Rgba ring[6] = {rgb(240, 196, 60), rgb(30, 80, 170), rgb(236, 228, 210), rgb(176, 40, 36),
-                          rgb(30, 140, 130), rgb(236, 228, 210)};
+    const Rgba ring[6] = {rgb(240, 196, 60), rgb(30, 80, 170),  rgb(236, 228, 210),
+                          rgb(176, 40, 36),  rgb(30, 140, 130), rgb(236, 228, 210)};
     img.forEach([&](int x, int y, Rgba& c) {
         double dx = (x + 0.5) / s - 0.5, dy = (y + 0.5) / s - 0.5;
         double r = std::sqrt(dx * dx + dy * dy) * 2, a = std::atan2(dy, dx);

@@ -68,8 +68,10 @@ Image paintCurtainRed(int s) {
     const int dags = 4;
     for (int k = 0; k < dags; ++k) {
         double cx = (k + 1.0) * s / dags;
-        std::vector<Vec2> gap = {{cx - s * 0.09, double(s)}, {cx - s * 0.07, s * 0.80},
-                                 {cx + s * 0.07, s * 0.80}, {cx + s * 0.09, double(s)}};
+        std::vector<Vec2> gap = {{cx - s * 0.09, double(s)},
+                                 {cx - s * 0.07, s * 0.80},
+                                 {cx + s * 0.07, s * 0.80},
+                                 {cx + s * 0.09, double(s)}};
         img.fillPolygon(gap, hole);
         img.fillEllipse(cx, s * 0.8, s * 0.07, s * 0.05, 0, hole);
         if (k == dags - 1) {  // the wrapped gap at the left border
@@ -94,7 +96,8 @@ Image paintCurtainBlue(int s) {
     drawStar(img, s * 0.5, s * 0.32, s * 0.16, rgb(246, 196, 50));
     const Rgba hole{20, 30, 90, 0};
     for (double cx : {0.22, 0.78}) {
-        std::vector<Vec2> d = {{cx * s, s * 0.48}, {cx * s + s * 0.1, s * 0.6}, {cx * s, s * 0.72}, {cx * s - s * 0.1, s * 0.6}};
+        std::vector<Vec2> d = {
+            {cx * s, s * 0.48}, {cx * s + s * 0.1, s * 0.6}, {cx * s, s * 0.72}, {cx * s - s * 0.1, s * 0.6}};
         img.fillPolygon(d, hole);
     }
     std::vector<Vec2> tail = {{s * 0.2, double(s) + 1}, {s * 0.5, s * 0.76}, {s * 0.8, double(s) + 1}};

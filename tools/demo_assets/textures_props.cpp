@@ -69,16 +69,19 @@ Image paintCeramic(int s) {
     img.forEach([&](int x, int y, Rgba& c) {
         double v = 1.0 - (y + 0.5) / s, u = (x + 0.5) / s;
         Rgba base = rgb(206, 104, 50);
-        if (v > 0.12 && v < 0.2) base = rgb(30, 24, 20);
+        if (v > 0.12 && v < 0.2)
+            base = rgb(30, 24, 20);
         else if (v > 0.42 && v < 0.62) {
             // Black band with an orange zigzag.
             double zig = std::fabs(std::fmod(u * 8, 1.0) - 0.5) * 2;  // 0..1
             double yy = (v - 0.42) / 0.2;
             base = std::fabs(yy - (0.2 + 0.6 * zig)) < 0.16 ? rgb(236, 150, 70) : rgb(24, 20, 18);
-        } else if (v > 0.7 && v < 0.8) base = rgb(40, 90, 170);
+        } else if (v > 0.7 && v < 0.8)
+            base = rgb(40, 90, 170);
         c = scale(base, mottle(x, y, s, 8, 151, 0.05));
     });
-    for (int k = 0; k < 8; ++k) img.fillEllipse((k + 0.5) * s / 8.0, s * (1 - 0.31), s / 36.0, s / 36.0, 0, rgb(245, 235, 210));
+    for (int k = 0; k < 8; ++k)
+        img.fillEllipse((k + 0.5) * s / 8.0, s * (1 - 0.31), s / 36.0, s / 36.0, 0, rgb(245, 235, 210));
     return img;
 }
 

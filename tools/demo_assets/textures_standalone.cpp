@@ -21,7 +21,8 @@ Image makeCubeTexture(int s) {
     Image img(s, s, rgb(245, 245, 245));
     const int b = s / 16;
     img.forEach([&](int x, int y, Rgba& c) {
-        if (x >= b && y >= b && x < s - b && y < s - b) c = ((x + y) / (s / 8)) % 2 == 0 ? rgb(40, 70, 200) : rgb(24, 44, 170);
+        if (x >= b && y >= b && x < s - b && y < s - b)
+            c = ((x + y) / (s / 8)) % 2 == 0 ? rgb(40, 70, 200) : rgb(24, 44, 170);
     });
     img.fillRect(0, 0, s, b, rgb(230, 30, 40));  // top edge is red
     // Marked top-left corner: yellow quarter disc with a red dot.
@@ -31,9 +32,12 @@ Image makeCubeTexture(int s) {
     img.fillRect(s - b - s / 8, s - b - s / 8, s - b, s - b, rgb(40, 200, 80));
     // Big orange arrow pointing to the top edge, outlined in black.
     auto arrow = [&](double grow) {
-        return std::vector<Vec2>{{s * 0.5, s * 0.14 - grow},         {s * 0.80 + grow, s * 0.46 + grow * 0.4},
-                                 {s * 0.61 + grow, s * 0.46 + grow * 0.4}, {s * 0.61 + grow, s * 0.86 + grow},
-                                 {s * 0.39 - grow, s * 0.86 + grow},  {s * 0.39 - grow, s * 0.46 + grow * 0.4},
+        return std::vector<Vec2>{{s * 0.5, s * 0.14 - grow},
+                                 {s * 0.80 + grow, s * 0.46 + grow * 0.4},
+                                 {s * 0.61 + grow, s * 0.46 + grow * 0.4},
+                                 {s * 0.61 + grow, s * 0.86 + grow},
+                                 {s * 0.39 - grow, s * 0.86 + grow},
+                                 {s * 0.39 - grow, s * 0.46 + grow * 0.4},
                                  {s * 0.20 - grow, s * 0.46 + grow * 0.4}};
     };
     img.fillPolygon(arrow(s * 0.025), rgb(10, 10, 10));

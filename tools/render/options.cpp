@@ -93,8 +93,8 @@ Options parseOptions(int argc, char** argv) {
     options.model = sceneModelPath;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--time" || arg == "--bench" || arg == "--model" || arg == "--out" ||
-                                arg == "--depth-out";
+        const bool takesValue =
+            arg == "--time" || arg == "--bench" || arg == "--model" || arg == "--out" || arg == "--depth-out";
         if (takesValue && i + 1 >= argc) wrongArgument(arg + " needs a value");
         const std::string value = takesValue ? argv[++i] : "";
         if (arg == "-h" || arg == "--help") {

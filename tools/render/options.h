@@ -14,7 +14,7 @@ struct Options {
     bool asShown = false;
     bool quiet = false;
     bool stages = false;  // --bench also reports each path's stage figures
-    std::string model;  // the OBJ file to load
+    std::string model;    // the OBJ file to load
     bool modelGiven = false;
     OutputFile out;
     OutputFile depthOut;
