@@ -10,7 +10,7 @@ packages=(
     libsdl2-dev libstb-dev libtinyobjloader-dev libglm-dev
     # tests: a real X server driven by keys, screenshots, memcheck, fuzzers
     libgtest-dev xvfb xdotool x11-apps imagemagick libgl1-mesa-dri
-    valgrind clang-14 libclang-rt-14-dev
+    valgrind clang-14 libclang-rt-14-dev clang-format-14
 )
 
 missing=()

@@ -3,7 +3,8 @@
 # other: the plain Release build in build-release, then a GCC build with
 # AddressSanitizer and UndefinedBehaviorSanitizer in build-asan. Between them
 # the programs alone are built without the tests in build-no-tests and
-# installed into a temporary prefix. Installs missing packages first. Every
+# installed into a temporary prefix. First the sources' formatting is checked
+# (tools/format.sh). Installs missing packages first. Every
 # stage (configure, build, test or install) reports its elapsed seconds.
 # Exits non-zero when a configuration fails to build, install or has a
 # failing test.
@@ -86,6 +87,7 @@ build_without_tests() {
 
 mkdir -p "$build_root"
 failed=()
+stage sources format bash "$root/tools/format.sh" --check || failed+=(format)
 build_and_test release "$build_root/build-release" || failed+=(release)
 build_without_tests "$build_root/build-no-tests" || failed+=(no-tests)
 
