@@ -33,8 +33,8 @@ constexpr size_t triangleBytes = 3 * sizeof(Vertex);
 constexpr size_t maxTriangles = 8;
 
 Texture* makeTexture() {
-    fuzz_support::writeImage("texture.bmp", 16, 8);
-    Texture* tex = loadTexture("texture.bmp");
+    fuzz_support::writeImage(defaultTexturePath, 16, 8);
+    Texture* tex = loadTexture(defaultTexturePath);
     generateMipmaps(tex);
     return tex;
 }
