@@ -593,12 +593,11 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
     SW_STAGE(setup);
     TriangleSetup setup;
     if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
-        const auto near = [](const ScreenPosition& p) {
-            return std::fabs(p.x) <= exactSetupLimit && std::fabs(p.y) <= exactSetupLimit;
-        };
+        const bool exactEdges =
+            cornerWithin(p0, exactSetupLimit) && cornerWithin(p1, exactSetupLimit) && cornerWithin(p2, exactSetupLimit);
         Lanes l;
         broadcastLanes(setup, l);
-        scanTriangleAvx2(setup, l, drawTarget(renderContext.currentTexture), near(p0) && near(p1) && near(p2));
+        scanTriangleAvx2(setup, l, drawTarget(renderContext.currentTexture), exactEdges);
     }
     SW_STAGE(vertex);
 }

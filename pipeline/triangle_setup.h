@@ -26,8 +26,9 @@ inline TriangleSetup::Attributes perVertex(const Vertex& vertex, const ScreenPos
     return {1.0f / p.w, p.z / p.w, vertex.texcoord[0] / p.w, vertex.texcoord[1] / p.w};
 }
 
-inline bool usableCorner(const ScreenPosition& p) {
-    return std::fabs(p.x) <= maxCornerMagnitude && std::fabs(p.y) <= maxCornerMagnitude;
+// Whether a corner's pixel position lies within `limit` of the origin on both axes.
+inline bool cornerWithin(const ScreenPosition& p, float limit) {
+    return std::fabs(p.x) <= limit && std::fabs(p.y) <= limit;
 }
 
 // fillTriangle's per-triangle work: fills `setup` and says whether the
@@ -40,7 +41,8 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
     // fails the test as well.
     const float s = (p0.y - p1.y) * (p2.x - p0.x) + (p2.y - p0.y) * (p1.x - p0.x);
     if (!(s >= 0.5f)) return false;
-    if (!usableCorner(p0) || !usableCorner(p1) || !usableCorner(p2)) return false;
+    const float m = maxCornerMagnitude;
+    if (!cornerWithin(p0, m) || !cornerWithin(p1, m) || !cornerWithin(p2, m)) return false;
 
     const ScreenPosition* corner[3] = {&p0, &p1, &p2};
     int32_t X[3], Y[3];
@@ -81,4 +83,5 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
 
 }  // namespace triangle_setup
 
+using triangle_setup::cornerWithin;
 using triangle_setup::setupTriangle;
