@@ -278,5 +278,4 @@ void drawMeshAvx2(const Mesh& mesh) {
             drawBatch(p.matrices, hw, hh, mesh.positions[t / laneCount], &mesh.vertices[3 * t], count);
         }
     }
-    SW_STAGE(other);
 }

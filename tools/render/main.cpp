@@ -238,9 +238,9 @@ void restoreStandardOutput(int saved) {
 }
 
 size_t triangleCount(const Model& model) {
-    size_t vertices = 0;
-    for (const Mesh& mesh : model.meshes) vertices += mesh.vertices.size();
-    return vertices / 3;
+    size_t triangles = 0;
+    for (const Mesh& mesh : model.meshes) triangles += mesh.triangleCount();
+    return triangles;
 }
 
 }  // namespace
