@@ -1,5 +1,7 @@
 #include "assets/image_checks.h"
 
+#include <cstring>
+
 namespace {
 
 // Reads image file contents the way the decoder does: 0 past the end.
@@ -126,8 +128,29 @@ bool pnmHeaderSupported(const uint8_t* bytes, size_t size) {
     return maxValue <= 255;
 }
 
+// Whether every image-data chunk of a PNG fits in the contents. The decoder
+// grows its buffer to a chunk's declared length before reading the chunk, so
+// a few bytes declaring 2 GB would make it allocate 2 GB only to fail on the
+// missing data. Chunks are walked as the decoder walks them, up to the end
+// chunk; a chunk running past the contents ends the walk, as it ends decoding.
+bool pngDataChunksFit(const uint8_t* bytes, size_t size) {
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0) return true;
+    ByteReader r{bytes, size, sizeof signature};
+    while (r.at + 8 <= size) {
+        const unsigned long length =
+            static_cast<unsigned long>(r.next16()) << 16 | static_cast<unsigned long>(r.next16());
+        const bool data = std::memcmp(bytes + r.at, "IDAT", 4) == 0;
+        if (std::memcmp(bytes + r.at, "IEND", 4) == 0) return true;
+        r.at += 4;
+        if (length > size - r.at) return !data;
+        r.at += length + 4;  // the chunk and its checksum
+    }
+    return true;
+}
+
 }  // namespace
 
 bool imageSafeToDecode(const uint8_t* bytes, size_t size) {
-    return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size);
+    return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size) && pngDataChunksFit(bytes, size);
 }

@@ -6,6 +6,7 @@
 // Whether image file contents can be handed to the decoder without tripping
 // one of its known faults: JPEG Huffman tables declaring more than 256
 // symbols (written past their table), binary PNM headers with 16-bit samples
-// (read past their buffer) or numbers beyond an int. Contents that cannot are
-// treated as undecodable.
+// (read past their buffer) or numbers beyond an int, and PNG data chunks
+// declaring more bytes than the file holds (allocated before being read).
+// Contents that cannot are treated as undecodable.
 bool imageSafeToDecode(const uint8_t* bytes, size_t size);

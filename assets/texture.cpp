@@ -96,9 +96,15 @@ Texture* decodeTexture(const char* path) {
     const std::vector<uint8_t> contents = fileContents(path);
     if (contents.empty() || contents.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
     if (!imageSafeToDecode(contents.data(), contents.size())) return nullptr;
+    // Sides the header declares beyond the limit are refused before decoding,
+    // which would first allocate the whole image: up to 2 GB for a few bytes.
+    const int size = static_cast<int>(contents.size());
     int width = 0, height = 0, channelsInFile = 0;
-    stbi_uc* decoded =
-        stbi_load_from_memory(contents.data(), static_cast<int>(contents.size()), &width, &height, &channelsInFile, 4);
+    if (stbi_info_from_memory(contents.data(), size, &width, &height, &channelsInFile) &&
+        (width > maxTextureSide || height > maxTextureSide)) {
+        return nullptr;
+    }
+    stbi_uc* decoded = stbi_load_from_memory(contents.data(), size, &width, &height, &channelsInFile, 4);
     // The decoder accepts some headers of zero width or height (a binary PNM
     // can have them); an image without texels cannot be sampled.
     if (decoded == nullptr || width < 1 || height < 1 || width > maxTextureSide || height > maxTextureSide) {

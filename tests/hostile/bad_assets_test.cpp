@@ -265,9 +265,19 @@ TEST(BadAssets, modelAndMaterialFilesThatAreBrokenOrWild) {
     }
 }
 
+// A PNG whose image-data chunk declares `length` bytes.
+std::string pngWithDataLength(uint32_t length) {
+    std::string png = scene_files::pngFile(4, 4);
+    const size_t type = png.find("IDAT");
+    for (int i = 0; i < 4; ++i) png[type - 4 + i] = static_cast<char>(length >> (24 - 8 * i));
+    return png;
+}
+
 TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
     const std::string valid = scene_files::jpgFile(8, 8), table = jpegWithHuffmanCounts(17).substr(2);
     ASSERT_NE(valid.find("\xFF\xC0"), std::string::npos);
+    const std::string png = scene_files::pngFile(4, 4);
+    const size_t pngDataEnd = png.size() - png.find("IDAT") - 4;  // what a data chunk there can hold
     const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
     const std::string pixels(12, '\x40');
     const std::pair<std::string, bool> cases[] = {
@@ -289,6 +299,13 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {"P6\n2147483647 1\n255\n" + pixels, true},
         {"P6\n2 2\n2555", false},    // the final digit counts, read or not
         {"P3\n2 2\n65535\n", true},  // text PNM is not decoded at all
+        // PNG data chunks: up to the end of the contents, not one byte more;
+        // chunks after the end chunk are never read.
+        {png, true},
+        {pngWithDataLength(static_cast<uint32_t>(pngDataEnd)), true},
+        {pngWithDataLength(static_cast<uint32_t>(pngDataEnd + 1)), false},
+        {pngWithDataLength(0x7FFFFFF0u), false},
+        {png + pngWithDataLength(0x7FFFFFF0u).substr(png.find("IDAT") - 4), true},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const std::string& bytes = cases[i].first;
