@@ -234,11 +234,14 @@ SW_INLINE __m256i laneRow() {
 }
 
 // A block's top-left pixel, the edge values of its lanes and the lanes inside
-// the triangle.
+// the triangle. Each row of a block after the first starts `shift` columns
+// right of the row above it (left, if negative): rows packed from a triangle's
+// spans need not line up.
 struct Group {
     __m256i e[3];
     __m256i covered;
     int32_t x, y;
+    int32_t shift = 0;
 };
 
 // The cells of a block whose rows all lie inside the buffer, `stride` cells
@@ -315,9 +318,9 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     SW_COUNT(covered, __builtin_popcount(laneBits(g.covered)));
 
     // Depth test, unsigned: flipping the sign bits makes it a signed one.
-    const bool plain = g.x + W <= t.width && g.y + laneCount / W <= t.height;
-    const ptrdiff_t depthStride = rc.zbuffer.w;
-    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * depthStride + g.x;
+    const bool plain = std::max(g.x, g.x + g.shift) + W <= t.width && g.y + laneCount / W <= t.height;
+    const ptrdiff_t depthStride = rc.zbuffer.w + g.shift;
+    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
     const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(ZBuffer::maxDepth)));
     const __m256i cells =
         plain ? loadBlock<W>(depthCells, depthStride) : loadLanes<W>(depthCells, depthStride, g.covered);
@@ -337,8 +340,8 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     const __m256i transparent = _mm256_cmpeq_epi32(_mm256_srli_epi32(colour, 24), _mm256_setzero_si256());
     const __m256i written = _mm256_andnot_si256(transparent, passed);
     SW_COUNT(written, __builtin_popcount(laneBits(written)));
-    const ptrdiff_t pixelStride = rc.framebufferWidth;
-    uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * pixelStride + g.x;
+    const ptrdiff_t pixelStride = rc.framebufferWidth + g.shift;
+    uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * rc.framebufferWidth + g.x;
     if (plain) {
         storeBlock<W>(pixels, pixelStride, _mm256_blendv_epi8(loadBlock<W>(pixels, pixelStride), colour, written));
         storeBlock<W>(depthCells, depthStride, _mm256_blendv_epi8(cells, depth, written));
@@ -392,6 +395,57 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
         const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};
         if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<W>(l, t, g)) return false;
         advance(e, step);
+    }
+    return true;
+}
+
+// Boxes five to eight pixels wide, two rows at a time. When the covered
+// pixels of both rows fit in four columns each, the two rows share one 4 x 2
+// block, each half starting where its row's pixels start; otherwise each row
+// with covered pixels is one block of 8 x 1. Slanted slivers, common in such
+// boxes, cover a few pixels per row.
+SW_INLINE bool scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<laneCount>());
+    const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    __m256i top[3], bottom[3], step[3];
+    blockStart<laneCount>(s, top);
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+        bottom[k] = _mm256_add_epi32(top[k], _mm256_set1_epi32(s.stepY[k]));
+        step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * 2));
+    }
+    for (int32_t y = s.minY; y <= s.maxY; y += 2, advance(top, step), advance(bottom, step)) {
+        const __m256i upper = coveredLanes(top, inColumns);
+        const __m256i lower = y < s.maxY ? coveredLanes(bottom, inColumns) : _mm256_setzero_si256();
+        const unsigned a = laneBits(upper), b = laneBits(lower);
+        if ((a | b) == 0) continue;
+        const int startA = __builtin_ctz(a | b << 8) & 7, startB = __builtin_ctz(b | a << 8) & 7;
+        const unsigned spanA = a >> startA, spanB = b >> startB;
+        if ((spanA | spanB) < 16) {
+            // Lanes 0-3 take the upper row from startA, lanes 4-7 the lower
+            // row from startB; lanes past the last column hold other columns'
+            // values and are not covered.
+            const __m256i from =
+                _mm256_add_epi32(_mm256_setr_epi32(0, 1, 2, 3, 0, 1, 2, 3),
+                                 _mm256_setr_epi32(startA, startA, startA, startA, startB, startB, startB, startB));
+            Group g;
+#pragma GCC unroll 3
+            for (int k = 0; k < 3; ++k) {
+                g.e[k] = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(top[k], from),
+                                            _mm256_permutevar8x32_epi32(bottom[k], from), 0xF0);
+            }
+            g.covered = _mm256_cmpeq_epi32(
+                _mm256_and_si256(_mm256_set1_epi32(static_cast<int32_t>(spanA | spanB << 4)), laneBit), laneBit);
+            g.x = s.minX + startA;
+            g.y = y;
+            g.shift = startB - startA;
+            if (!shadeGroup<4>(l, t, g)) return false;
+            continue;
+        }
+        if (a != 0 && !shadeGroup<laneCount>(l, t, Group{{top[0], top[1], top[2]}, upper, s.minX, y})) return false;
+        if (b != 0 && !shadeGroup<laneCount>(l, t, Group{{bottom[0], bottom[1], bottom[2]}, lower, s.minX, y + 1})) {
+            return false;
+        }
     }
     return true;
 }
@@ -554,7 +608,7 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool ex
     const int32_t width = s.maxX - s.minX + 1;
     const bool drawn = width <= 2               ? scanNarrowBox<2>(s, l, t)
                        : width <= 4             ? scanNarrowBox<4>(s, l, t)
-                       : width <= laneCount     ? scanNarrowBox<laneCount>(s, l, t)
+                       : width <= laneCount     ? scanRowPairs(s, l, t)
                        : width <= 2 * laneCount ? scanTwoColumns(s, l, t)
                        : exactEdges             ? scanSpans(s, l, t)
                                                 : scanBox(s, l, t);

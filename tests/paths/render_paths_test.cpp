@@ -202,28 +202,32 @@ Model* syntheticModel() {
 // Screen-space triangles of the sizes and places the vector scan treats
 // apart, `count` per family: {smallest, largest size in pixels, thinness
 // (the third corner's distance from the first edge, as a share of the size),
-// where the centres lie (0: anywhere around the frame, 1: along its right
-// and bottom edges), whether corners sit on whole pixels (edges through
+// where the centres lie (0: anywhere around the frame, 1: near its
+// bottom-right corner, 2: along its right or bottom edge), whether corners sit on whole pixels (edges through
 // sample points)}.
+constexpr size_t shapesPerFamily = 600;  // each drawn in both windings
+
 std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
     struct Family {
         float minSize, maxSize, thinness;
         int place;
         bool whole;
     };
-    const Family families[] = {{0.2f, 9.0f, 1.0f, 0, false},       {0.5f, 9.0f, 1.0f, 1, true},
-                               {8.0f, 300.0f, 1.0f, 0, true},      {8.0f, 300.0f, 0.01f, 0, false},
-                               {2.0f, 40.0f, 0.02f, 1, false},     {600.0f, 3000.0f, 1.0f, 0, false},
-                               {0.5f, 3500.0f, 1.0e-4f, 0, false}, {4.0f, 200.0f, 0.002f, 1, true}};
+    const Family families[] = {
+        {0.2f, 9.0f, 1.0f, 0, false},       {0.5f, 9.0f, 1.0f, 1, true},     {8.0f, 300.0f, 1.0f, 0, true},
+        {8.0f, 300.0f, 0.01f, 0, false},    {2.0f, 40.0f, 0.02f, 1, false},  {600.0f, 3000.0f, 1.0f, 0, false},
+        {0.5f, 3500.0f, 1.0e-4f, 0, false}, {4.0f, 200.0f, 0.002f, 1, true}, {4.0f, 12.0f, 0.2f, 2, false}};
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<Vertex> corners;
     for (const Family& f : families) {
-        for (int i = 0; i < 600; ++i) {
+        for (size_t i = 0; i < shapesPerFamily; ++i) {
             const float size = f.minSize * std::pow(f.maxSize / f.minSize, unit(random));
             const float angle = 6.2832f * unit(random);
-            const float cx = f.place == 0 ? -60.0f + 760.0f * unit(random) : 640.0f - 12.0f * unit(random);
-            const float cy = f.place == 0 ? -60.0f + 600.0f * unit(random) : 480.0f - 12.0f * unit(random);
+            const bool alongRight = f.place == 1 || (f.place == 2 && i % 2 == 0);
+            const bool alongBottom = f.place == 1 || (f.place == 2 && i % 2 == 1);
+            const float cx = alongRight ? 640.0f - 12.0f * unit(random) : -60.0f + 760.0f * unit(random);
+            const float cy = alongBottom ? 480.0f - 12.0f * unit(random) : -60.0f + 600.0f * unit(random);
             const float dx = size * std::cos(angle), dy = size * std::sin(angle), side = f.thinness * size;
             const float x[3] = {cx - dx, cx + dx, cx + side * (unit(random) - 0.5f) - dy * f.thinness};
             const float y[3] = {cy - dy, cy + dy, cy + side * (unit(random) - 0.5f) + dx * f.thinness};
@@ -278,11 +282,13 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
     std::vector<ScreenPosition> at;
     const std::vector<Vertex> corners = screenTriangles(at);
     // The reference one by one; the vector scan alternately one by one and
-    // eight at a time.
-    const auto draw = [&](bool vector) {
+    // eight at a time. Each family is drawn on cleared surfaces, so that no
+    // family hides another's faults.
+    const size_t familyCorners = 3 * 2 * shapesPerFamily;
+    const auto draw = [&](bool vector, size_t family) {
         clearFramebuffer();
         renderContext.zbuffer.clear();
-        for (size_t first = 0; first < corners.size(); first += 3 * laneCount) {
+        for (size_t first = family * familyCorners; first < (family + 1) * familyCorners; first += 3 * laneCount) {
             ScreenTriangles batch{{}, {}, {}, {}, {&corners[first], &corners[first + 1], &corners[first + 2]}};
             unsigned lanes = 0;
             for (size_t k = 0, j = first; k < laneCount && j < corners.size(); ++k, j += 3, lanes = 2 * lanes + 1) {
@@ -300,7 +306,9 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
         }
         return currentFrame();
     };
-    const Frame want = draw(false), got = draw(true);
-    EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels";
-    EXPECT_EQ(difference(want.depth, got.depth), "") << "depth";
+    for (size_t family = 0; family < corners.size() / familyCorners; ++family) {
+        const Frame want = draw(false, family), got = draw(true, family);
+        EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels, family " << family;
+        EXPECT_EQ(difference(want.depth, got.depth), "") << "depth, family " << family;
+    }
 }
