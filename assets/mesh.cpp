@@ -38,16 +38,18 @@ Mesh makeMesh(std::vector<Vertex> vertices, int32_t materialId) {
         mesh.runs.push_back(boxAround(&mesh.vertices[3 * t], records));
     }
     mesh.bounds = boxAround(mesh.vertices.data(), 3 * triangles);
-    mesh.positions.resize((triangles + trianglesPerBatch - 1) / trianglesPerBatch);
-    for (size_t b = 0; b < mesh.positions.size(); ++b) {
-        PositionBatch& batch = mesh.positions[b];
+    mesh.batches.resize((triangles + trianglesPerBatch - 1) / trianglesPerBatch);
+    for (size_t b = 0; b < mesh.batches.size(); ++b) {
+        CornerBatch& batch = mesh.batches[b];
         for (size_t k = 0; k < trianglesPerBatch; ++k) {
             const size_t t = std::min(b * trianglesPerBatch + k, triangles - 1);
             for (int c = 0; c < 3; ++c) {
-                const float* p = mesh.vertices[3 * t + c].position;
-                batch.x[c][k] = p[0];
-                batch.y[c][k] = p[1];
-                batch.z[c][k] = p[2];
+                const Vertex& corner = mesh.vertices[3 * t + c];
+                batch.x[c][k] = corner.position[0];
+                batch.y[c][k] = corner.position[1];
+                batch.z[c][k] = corner.position[2];
+                batch.u[c][k] = corner.texcoord[0];
+                batch.v[c][k] = corner.texcoord[1];
             }
         }
     }

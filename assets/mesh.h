@@ -28,30 +28,32 @@ struct RunBounds {
     float max[3];
 };
 
-// The corner positions of one batch of triangles, laid out for the vector
-// loads: x[c][k] is corner c of the batch's triangle k. A mesh's last batch is
-// filled up with copies of its last triangle.
-struct alignas(32) PositionBatch {
+// The corner positions and texture coordinates of one batch of triangles,
+// laid out for the vector loads: x[c][k] is corner c of the batch's triangle
+// k. A mesh's last batch is filled up with copies of its last triangle.
+struct alignas(32) CornerBatch {
     float x[3][trianglesPerBatch];
     float y[3][trianglesPerBatch];
     float z[3][trianglesPerBatch];
+    float u[3][trianglesPerBatch];
+    float v[3][trianglesPerBatch];
 };
 
 // Triangles sharing one material, as drawn: three records per triangle (a
 // stray record or two at the end are kept but never drawn), the texture the
 // material names (null: the draw keeps the current texture), the box around
-// all its triangles and around each run, and the positions again in batches.
+// all its triangles and around each run, and the corners again in batches.
 struct Mesh {
     std::vector<Vertex> vertices;
     int32_t material_id;
     const Texture* texture;
     RunBounds bounds;
     std::vector<RunBounds> runs;
-    std::vector<PositionBatch> positions;
+    std::vector<CornerBatch> batches;
 
     size_t triangleCount() const { return vertices.size() / 3; }
 };
 
 // The one way meshes are made: takes the records and builds the run data and
-// the position batches. The texture starts as null.
+// the corner batches. The texture starts as null.
 Mesh makeMesh(std::vector<Vertex> vertices, int32_t materialId);

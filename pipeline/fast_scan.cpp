@@ -731,18 +731,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
     }
 
-    // perVertex's divisions for every corner of every lane, and 1/area. The
-    // texture coordinates are read from the records of the accepted lanes
-    // only; the other lanes divide zeros.
-    alignas(32) float u[3][laneCount] = {}, v[3][laneCount] = {};
-    for (unsigned work = acceptedLanes; work != 0; work &= work - 1) {
-        const int k = __builtin_ctz(work);
-#pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) {
-            u[c][k] = t.vertex[c][3 * k].texcoord[0];
-            v[c][k] = t.vertex[c][3 * k].texcoord[1];
-        }
-    }
+    // perVertex's divisions for every corner of every lane, and 1/area.
     const __m256 one = _mm256_set1_ps(1.0f);
     __m256 attr[4][3];
     __m256 depthsUsable = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
@@ -750,8 +739,8 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         const __m256 w = _mm256_load_ps(t.w[c]);
         attr[invW][c] = _mm256_div_ps(one, w);
         attr[zOverW][c] = _mm256_div_ps(_mm256_load_ps(t.z[c]), w);
-        attr[uOverW][c] = _mm256_div_ps(_mm256_load_ps(u[c]), w);
-        attr[vOverW][c] = _mm256_div_ps(_mm256_load_ps(v[c]), w);
+        attr[uOverW][c] = _mm256_div_ps(_mm256_load_ps(t.u[c]), w);
+        attr[vOverW][c] = _mm256_div_ps(_mm256_load_ps(t.v[c]), w);
         // cornerDepthsUsable, corner by corner.
         depthsUsable = _mm256_and_ps(
             depthsUsable, _mm256_and_ps(_mm256_cmp_ps(attr[zOverW][c], _mm256_setzero_ps(), _CMP_GE_OQ),

@@ -14,13 +14,16 @@ constexpr int laneCount = 8;
 
 // Up to eight triangles as drawTriangle hands them to scan conversion, one
 // per lane: corner c of lane k is the record vertex[c][3 * k] at the screen
-// position (x[c][k], y[c][k], z[c][k], w[c][k]). The records of consecutive
-// lanes lie three apart, as a mesh's triangles do.
+// position (x[c][k], y[c][k], z[c][k], w[c][k]), its texture coordinates
+// copied to (u[c][k], v[c][k]) so that set-up need not read the records. The
+// records of consecutive lanes lie three apart, as a mesh's triangles do.
 struct ScreenTriangles {
     alignas(32) float x[3][laneCount];
     alignas(32) float y[3][laneCount];
     alignas(32) float z[3][laneCount];
     alignas(32) float w[3][laneCount];
+    alignas(32) float u[3][laneCount];
+    alignas(32) float v[3][laneCount];
     const Vertex* vertex[3];
 };
 

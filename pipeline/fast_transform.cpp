@@ -23,7 +23,7 @@
 
 namespace {
 
-static_assert(trianglesPerBatch == laneCount, "a mesh's position batches fill the lanes");
+static_assert(trianglesPerBatch == laneCount, "a mesh's corner batches fill the lanes");
 
 // The matrices with every element broadcast to eight lanes. glm's
 // mat4 * vec4 sums the column products pairwise, ((c0 x + c1 y) + (c2 z + c3 w)),
@@ -126,10 +126,10 @@ SW_INLINE Screen project(const Clip& c, __m256 hw, __m256 hh) {
     return s;
 }
 
-// Eight triangles, lane k being the one whose positions are lane k of the
+// Eight triangles, lane k being the one whose corners are lane k of the
 // batch and whose records start at first + 3k; lanes from `count` on are
 // ignored (their records are not read).
-void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const PositionBatch& positions, const Vertex* first,
+void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corners, const Vertex* first,
                unsigned count) {
     // The corners one after the other, the matrices read from memory by the
     // products themselves: the empty asm hides that the address is the same
@@ -143,9 +143,9 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const PositionBatch& pos
     __m256 outMask = _mm256_setzero_ps();
 #pragma GCC unroll 1
     for (int c = 0; c < 3; ++c) {
-        const __m256 x = _mm256_load_ps(positions.x[c]);
-        const __m256 y = _mm256_load_ps(positions.y[c]);
-        const __m256 z = _mm256_load_ps(positions.z[c]);
+        const __m256 x = _mm256_load_ps(corners.x[c]);
+        const __m256 y = _mm256_load_ps(corners.y[c]);
+        const __m256 z = _mm256_load_ps(corners.z[c]);
         const Matrices* matrices = &m;
         asm("" : "+r"(matrices));
         clip[c] = toClipSpace(*matrices, x, y, z);
@@ -181,6 +181,8 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const PositionBatch& pos
             _mm256_store_ps(screen.z[c], p.z);
             _mm256_store_ps(screen.w[c], corner.w);
             screen.vertex[c] = &first[2 - c];
+            _mm256_store_ps(screen.u[c], _mm256_load_ps(corners.u[2 - c]));
+            _mm256_store_ps(screen.v[c], _mm256_load_ps(corners.v[2 - c]));
         }
     }
     alignas(32) float clipped[3][4][laneCount];
@@ -264,7 +266,7 @@ void drawMeshAvx2(const Mesh& mesh) {
         SW_COUNT(skipped, triangles);
         return;
     }
-    // Positions and records are read front to back, which the hardware
+    // Batches and records are read front to back, which the hardware
     // prefetchers follow; prefetching them by hand measured no gain.
     for (size_t r = 0; r < mesh.runs.size(); ++r) {
         const size_t begin = r * trianglesPerRun;
@@ -275,7 +277,7 @@ void drawMeshAvx2(const Mesh& mesh) {
         }
         for (size_t t = begin; t < end; t += laneCount) {
             const unsigned count = static_cast<unsigned>(std::min<size_t>(laneCount, end - t));
-            drawBatch(p.matrices, hw, hh, mesh.positions[t / laneCount], &mesh.vertices[3 * t], count);
+            drawBatch(p.matrices, hw, hh, mesh.batches[t / laneCount], &mesh.vertices[3 * t], count);
         }
     }
 }

@@ -289,12 +289,14 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
         clearFramebuffer();
         renderContext.zbuffer.clear();
         for (size_t first = family * familyCorners; first < (family + 1) * familyCorners; first += 3 * laneCount) {
-            ScreenTriangles batch{{}, {}, {}, {}, {&corners[first], &corners[first + 1], &corners[first + 2]}};
+            ScreenTriangles batch{};
+            for (int c = 0; c < 3; ++c) batch.vertex[c] = &corners[first + c];
             unsigned lanes = 0;
             for (size_t k = 0, j = first; k < laneCount && j < corners.size(); ++k, j += 3, lanes = 2 * lanes + 1) {
                 for (int c = 0; c < 3; ++c) {
                     batch.x[c][k] = at[j + c].x, batch.y[c][k] = at[j + c].y;
                     batch.z[c][k] = at[j + c].z, batch.w[c][k] = at[j + c].w;
+                    batch.u[c][k] = corners[j + c].texcoord[0], batch.v[c][k] = corners[j + c].texcoord[1];
                 }
             }
             const bool together = vector && first / (3 * laneCount) % 2 == 1;
