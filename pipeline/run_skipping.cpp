@@ -1,7 +1,10 @@
 #include "pipeline/run_skipping.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "pipeline/vertex_processing.h"
 
@@ -64,6 +67,7 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
     // within growth * max(1, reachLimit) <= magnitudeLimit.
     if (!(growth <= magnitudeLimit)) return test;
     test.usable = true;
+    test.constant[6] = test.constant[7] = std::numeric_limits<double>::infinity();
     test.reachLimit = growth > 1.0 ? magnitudeLimit / growth : magnitudeLimit;
     for (int k = 0; k < 6; ++k) {
         const glm::vec4& plane = clipPlanes[k];
@@ -95,6 +99,8 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
     return test;
 }
 
+#pragma GCC target("avx2")
+
 bool runIsOutside(const RunSkipTest& test, const RunBounds& run) {
     if (!test.usable) return false;
     double extent[3];
@@ -105,16 +111,21 @@ bool runIsOutside(const RunSkipTest& test, const RunBounds& run) {
         extent[i] = std::max(low, high);
     }
     // The distance is affine in the position: its largest value over the box
-    // is at a corner, taking each coordinate's larger term.
-    double bound[6];
-    for (int k = 0; k < 6; ++k) bound[k] = test.constant[k];
+    // is at a corner, taking each coordinate's larger term. The terms are
+    // finite, so the vector maximum picks what std::max would, up to the sign
+    // of a zero, which cannot make a sum negative.
+    __m256d bound[2] = {_mm256_load_pd(test.constant), _mm256_load_pd(test.constant + 4)};
     for (int i = 0; i < 3; ++i) {
-        const double low = run.min[i], high = run.max[i], reach = extent[i];
-        for (int k = 0; k < 6; ++k) {
-            bound[k] += std::max(test.slope[i][k] * low, test.slope[i][k] * high) + test.error[i][k] * reach;
+        const __m256d low = _mm256_set1_pd(run.min[i]), high = _mm256_set1_pd(run.max[i]);
+        const __m256d reach = _mm256_set1_pd(extent[i]);
+        for (int h = 0; h < 2; ++h) {
+            const __m256d slope = _mm256_load_pd(test.slope[i] + 4 * h);
+            const __m256d larger = _mm256_max_pd(_mm256_mul_pd(slope, low), _mm256_mul_pd(slope, high));
+            bound[h] = _mm256_add_pd(
+                bound[h], _mm256_add_pd(larger, _mm256_mul_pd(_mm256_load_pd(test.error[i] + 4 * h), reach)));
         }
     }
-    bool outside = false;
-    for (int k = 0; k < 6; ++k) outside |= bound[k] < 0.0;
-    return outside;
+    const __m256d zero = _mm256_setzero_pd();
+    return (_mm256_movemask_pd(_mm256_cmp_pd(bound[0], zero, _CMP_LT_OQ)) |
+            _mm256_movemask_pd(_mm256_cmp_pd(bound[1], zero, _CMP_LT_OQ))) != 0;
 }

@@ -14,10 +14,12 @@
 // float distance drawTriangle computes is below 0 wherever
 // constant[k] + sum over i of (max(slope[i][k] min_i, slope[i][k] max_i) + error[i][k] |p_i|)
 // is, over the box [min, max] that holds p.
+// Each array holds the six planes and two more that never prove anything (an
+// infinite constant), so that the test runs four planes at a time.
 struct RunSkipTest {
-    double constant[6];
-    double slope[3][6];
-    double error[3][6];
+    alignas(32) double constant[8];
+    alignas(32) double slope[3][8];
+    alignas(32) double error[3][8];
     double reachLimit;  // no float value on the way overflows while every |p_i| is below this
     bool usable;        // every matrix entry is finite
 };
@@ -25,4 +27,5 @@ struct RunSkipTest {
 RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection);
 
 // Whether every corner inside the box is outside one clip plane, proven.
+// Compiled for AVX2, as the one path that leaves runs out.
 bool runIsOutside(const RunSkipTest& test, const RunBounds& run);

@@ -160,6 +160,7 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
 // and a narrow run well past the float rounding (1e-5 of the distance's
 // scale) must be left out.
 TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
+    if (!renderPathSupported(RenderPath::avx2)) GTEST_SKIP() << "this processor has no AVX2";
     struct Case {
         glm::mat4 model, projection;
         float positions;  // the scale of the corners' coordinates
