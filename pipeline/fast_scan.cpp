@@ -234,9 +234,9 @@ SW_INLINE __m256i laneRow() {
 }
 
 // A block's top-left pixel, the edge values of its lanes and the lanes inside
-// the triangle. Each row of a block after the first starts `shift` columns
-// right of the row above it (left, if negative): rows packed from a triangle's
-// spans need not line up.
+// the triangle. In a block of two rows, the second row starts `shift` columns
+// right of the first (left, if negative): rows packed from a triangle's spans
+// need not line up.
 struct Group {
     __m256i e[3];
     __m256i covered;
