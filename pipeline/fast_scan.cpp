@@ -135,9 +135,10 @@ __attribute__((noinline)) __m256i sampleLanes(const Texture* texture, __m256 u, 
 // any texel of the texture, or 0.
 SW_INLINE __m256i fetchTexels(const TexelSource& source, __m256 u, __m256 v, __m256i lanes) {
     if (source.words != nullptr) {
-        // One test for both coordinates: no sign bit set, nothing to wrap.
-        const __m256 either = _mm256_or_ps(u, v);
-        const bool signs = !_mm256_testz_ps(either, either);
+        // One test for both coordinates: no sign bit set in a lane of
+        // `lanes`, nothing to wrap. The other lanes' texels are never used,
+        // and their masked indices stay inside the texture.
+        const bool signs = !_mm256_testz_ps(_mm256_or_ps(u, v), _mm256_castsi256_ps(lanes));
         const __m256 su = _mm256_mul_ps(source.width, signs ? wrapNegative(u) : u);
         const __m256 sv = _mm256_mul_ps(source.height, signs ? wrapNegative(v) : v);
         // Scaled coordinates below 2^31 (and not NaN) truncate and wrap as
