@@ -101,6 +101,12 @@ SW_INLINE unsigned laneBits(__m256i mask) {
     return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(mask)));
 }
 
+// The lanes whose bits are set in `bits`: the inverse of laneBits.
+SW_INLINE __m256i lanesOf(unsigned bits) {
+    const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int32_t>(bits)), laneBit), laneBit);
+}
+
 // c < 0 becomes 1 - (float)fmod(-(double)c, 1.0), as in Texture::sample. For
 // d = -(double)c >= 0, fmod(d, 1) is d - floor(d) exactly: d carries at most
 // 24 significant bits, so its fractional part is representable and the
@@ -407,7 +413,6 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
 // boxes, cover a few pixels per row.
 SW_INLINE bool scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<laneCount>());
-    const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
     __m256i top[3], bottom[3], step[3];
     blockStart<laneCount>(s, top);
 #pragma GCC unroll 3
@@ -435,8 +440,7 @@ SW_INLINE bool scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target
                 g.e[k] = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(top[k], from),
                                             _mm256_permutevar8x32_epi32(bottom[k], from), 0xF0);
             }
-            g.covered = _mm256_cmpeq_epi32(
-                _mm256_and_si256(_mm256_set1_epi32(static_cast<int32_t>(spanA | spanB << 4)), laneBit), laneBit);
+            g.covered = lanesOf(spanA | spanB << 4);
             g.x = s.minX + startA;
             g.y = y;
             g.shift = startB - startA;
@@ -451,13 +455,14 @@ SW_INLINE bool scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target
     return true;
 }
 
-// Boxes up to twice as wide as a group: two groups side by side in every
-// row, every pixel of the box tested, as in scanNarrowBox. For such boxes
-// this costs less than working out each row's span.
+// Boxes up to twice as wide as a group: every pixel of a row tested in two
+// groups side by side, as in scanNarrowBox; for such boxes this costs less
+// than working out each row's span. When the row's covered pixels fit in
+// eight columns, one group placed where they start shades them all.
 SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i all = _mm256_set1_epi32(-1);
-    const __m256i inRight =
-        _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1 - laneCount), laneColumn<laneCount>());
+    const __m256i lane = laneColumn<laneCount>();
+    const __m256i inRight = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1 - laneCount), lane);
     __m256i step[3], across[3], e[3];
     blockStart<laneCount>(s, e);
 #pragma GCC unroll 3
@@ -466,12 +471,37 @@ SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
         across[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
     }
     for (int32_t y = s.minY; y <= s.maxY; ++y, advance(e, step)) {
-        const Group left{{e[0], e[1], e[2]}, coveredLanes(e, all), s.minX, y};
-        if (!_mm256_testz_si256(left.covered, left.covered) && !shadeGroup<laneCount>(l, t, left)) return false;
         __m256i r[3] = {e[0], e[1], e[2]};
         advance(r, across);
-        const Group right{{r[0], r[1], r[2]}, coveredLanes(r, inRight), s.minX + laneCount, y};
-        if (!_mm256_testz_si256(right.covered, right.covered) && !shadeGroup<laneCount>(l, t, right)) return false;
+        const __m256i coveredLeft = coveredLanes(e, all), coveredRight = coveredLanes(r, inRight);
+        const unsigned left = laneBits(coveredLeft), right = laneBits(coveredRight);
+        if (left != 0 && right != 0) {
+            const int first = __builtin_ctz(left);
+            const unsigned span = (left | right << laneCount) >> first;
+            if (span < (1u << laneCount)) {
+                // Lane k takes column first + k: from the left group while
+                // that lies in it, then from the right one (a permute reads
+                // the index modulo eight).
+                const __m256i from = _mm256_add_epi32(lane, _mm256_set1_epi32(first));
+                const __m256i fromRight = _mm256_cmpgt_epi32(from, _mm256_set1_epi32(laneCount - 1));
+                Group g;
+#pragma GCC unroll 3
+                for (int k = 0; k < 3; ++k) {
+                    g.e[k] = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(e[k], from),
+                                                _mm256_permutevar8x32_epi32(r[k], from), fromRight);
+                }
+                g.covered = lanesOf(span);
+                g.x = s.minX + first;
+                g.y = y;
+                if (!shadeGroup<laneCount>(l, t, g)) return false;
+                continue;
+            }
+        }
+        if (left != 0 && !shadeGroup<laneCount>(l, t, Group{{e[0], e[1], e[2]}, coveredLeft, s.minX, y})) return false;
+        if (right != 0 &&
+            !shadeGroup<laneCount>(l, t, Group{{r[0], r[1], r[2]}, coveredRight, s.minX + laneCount, y})) {
+            return false;
+        }
     }
     return true;
 }
