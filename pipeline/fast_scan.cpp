@@ -101,6 +101,12 @@ SW_INLINE unsigned laneBits(__m256i mask) {
     return static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(mask)));
 }
 
+// `chosen` in the lanes of `lanes`, `other` in the rest.
+SW_INLINE __m256i select(__m256i lanes, __m256i chosen, __m256i other) {
+    return _mm256_castps_si256(
+        _mm256_blendv_ps(_mm256_castsi256_ps(other), _mm256_castsi256_ps(chosen), _mm256_castsi256_ps(lanes)));
+}
+
 // The lanes whose bits are set in `bits`: the inverse of laneBits.
 SW_INLINE __m256i lanesOf(unsigned bits) {
     const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
@@ -350,8 +356,8 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     const ptrdiff_t pixelStride = rc.framebufferWidth + g.shift;
     uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * rc.framebufferWidth + g.x;
     if (plain) {
-        storeBlock<W>(pixels, pixelStride, _mm256_blendv_epi8(loadBlock<W>(pixels, pixelStride), colour, written));
-        storeBlock<W>(depthCells, depthStride, _mm256_blendv_epi8(cells, depth, written));
+        storeBlock<W>(pixels, pixelStride, select(written, colour, loadBlock<W>(pixels, pixelStride)));
+        storeBlock<W>(depthCells, depthStride, select(written, depth, cells));
     } else {
         storeLanes<W>(pixels, pixelStride, colour, written);
         storeLanes<W>(depthCells, depthStride, depth, written);
@@ -487,8 +493,8 @@ SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
                 Group g;
 #pragma GCC unroll 3
                 for (int k = 0; k < 3; ++k) {
-                    g.e[k] = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(e[k], from),
-                                                _mm256_permutevar8x32_epi32(r[k], from), fromRight);
+                    g.e[k] = select(fromRight, _mm256_permutevar8x32_epi32(r[k], from),
+                                    _mm256_permutevar8x32_epi32(e[k], from));
                 }
                 g.covered = lanesOf(span);
                 g.x = s.minX + first;
