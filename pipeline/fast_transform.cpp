@@ -128,7 +128,9 @@ SW_INLINE Screen project(const Clip& c, __m256 hw, __m256 hh) {
 
 // Eight triangles, lane k being the one whose corners are lane k of the
 // batch and whose records start at first + 3k; lanes from `count` on are
-// ignored (their records are not read).
+// ignored (their records are not read). In a run proven inside the view
+// volume every outcode is 0, and none is worked out.
+template <bool provenInside>
 void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corners, const Vertex* first,
                unsigned count) {
     // The corners one after the other, the matrices read from memory by the
@@ -149,17 +151,19 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
         const Matrices* matrices = &m;
         asm("" : "+r"(matrices));
         clip[c] = toClipSpace(*matrices, x, y, z);
-        const Outside o = outside(*matrices, clip[c]);
+        if constexpr (!provenInside) {
+            const Outside o = outside(*matrices, clip[c]);
 #pragma GCC unroll 6
-        for (int k = 0; k < 6; ++k) {
-            common[k] = _mm256_and_ps(common[k], o.plane[k]);
-            outMask = _mm256_or_ps(outMask, o.plane[k]);
+            for (int k = 0; k < 6; ++k) {
+                common[k] = _mm256_and_ps(common[k], o.plane[k]);
+                outMask = _mm256_or_ps(outMask, o.plane[k]);
+            }
         }
     }
     __m256 droppedMask = common[0];
     for (int k = 1; k < 6; ++k) droppedMask = _mm256_or_ps(droppedMask, common[k]);
-    const unsigned dropped = static_cast<unsigned>(_mm256_movemask_ps(droppedMask));
-    const unsigned out = static_cast<unsigned>(_mm256_movemask_ps(outMask));
+    const unsigned dropped = provenInside ? 0u : static_cast<unsigned>(_mm256_movemask_ps(droppedMask));
+    const unsigned out = provenInside ? 0u : static_cast<unsigned>(_mm256_movemask_ps(outMask));
     const unsigned lanes = (1u << count) - 1u;
     const unsigned kept = lanes & ~dropped;
     SW_COUNT(dropped, __builtin_popcount(lanes & dropped));
@@ -262,7 +266,8 @@ void drawMeshAvx2(const Mesh& mesh) {
     const __m256 hw = _mm256_set1_ps(static_cast<float>(rc.framebufferWidth) * 0.5f);
     const __m256 hh = _mm256_set1_ps(static_cast<float>(rc.framebufferHeight) * 0.5f);
     const size_t triangles = mesh.triangleCount();
-    if (runIsOutside(p.runTest, mesh.bounds)) {
+    const RunPlace wholeMesh = placeRun(p.runTest, mesh.bounds);
+    if (wholeMesh == RunPlace::outside) {
         SW_COUNT(skipped, triangles);
         return;
     }
@@ -271,13 +276,16 @@ void drawMeshAvx2(const Mesh& mesh) {
     for (size_t r = 0; r < mesh.runs.size(); ++r) {
         const size_t begin = r * trianglesPerRun;
         const size_t end = std::min(begin + trianglesPerRun, triangles);
-        if (runIsOutside(p.runTest, mesh.runs[r])) {
+        const RunPlace place = wholeMesh == RunPlace::inside ? wholeMesh : placeRun(p.runTest, mesh.runs[r]);
+        if (place == RunPlace::outside) {
             SW_COUNT(skipped, end - begin);
             continue;
         }
+        if (place == RunPlace::inside) SW_COUNT(unclipped, end - begin);
+        const auto draw = place == RunPlace::inside ? drawBatch<true> : drawBatch<false>;
         for (size_t t = begin; t < end; t += laneCount) {
             const unsigned count = static_cast<unsigned>(std::min<size_t>(laneCount, end - t));
-            drawBatch(p.matrices, hw, hh, mesh.batches[t / laneCount], &mesh.vertices[3 * t], count);
+            draw(p.matrices, hw, hh, mesh.batches[t / laneCount], &mesh.vertices[3 * t], count);
         }
     }
 }

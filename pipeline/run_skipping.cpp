@@ -33,6 +33,9 @@ namespace {
 // units of 2^-53 of the same magnitude sum), and the floor takes
 // 16 * 2^-126 (|a| S_x + S_w) + 32 * 2^-126.
 //
+// The bound holds both ways: the float distance lies below the exact one plus
+// it, and above the exact one minus it.
+//
 // All of this holds while no float value on the way overflows: every one is at
 // most about the largest of E and C, so runs whose bound on those exceeds
 // 2^120 are never skipped, nor are any when a matrix entry is not finite. The
@@ -67,7 +70,9 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
     // within growth * max(1, reachLimit) <= magnitudeLimit.
     if (!(growth <= magnitudeLimit)) return test;
     test.usable = true;
-    test.constant[6] = test.constant[7] = std::numeric_limits<double>::infinity();
+    const double inf = std::numeric_limits<double>::infinity();
+    test.outsideConstant[6] = test.outsideConstant[7] = inf;
+    test.insideConstant[6] = test.insideConstant[7] = inf;
     test.reachLimit = growth > 1.0 ? magnitudeLimit / growth : magnitudeLimit;
     for (int k = 0; k < 6; ++k) {
         const glm::vec4& plane = clipPlanes[k];
@@ -94,38 +99,48 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
             test.slope[i][k] = distance[i];
             test.error[i][k] = errorScale * magnitude[i];
         }
-        test.constant[k] = distance[3] + errorScale * magnitude[3] + (16.0 * flushed * rowSums + 32.0 * flushed);
+        const double floor = 16.0 * flushed * rowSums + 32.0 * flushed;
+        test.outsideConstant[k] = distance[3] + errorScale * magnitude[3] + floor;
+        test.insideConstant[k] = distance[3] - errorScale * magnitude[3] - floor;
     }
     return test;
 }
 
 #pragma GCC target("avx2")
 
-bool runIsOutside(const RunSkipTest& test, const RunBounds& run) {
-    if (!test.usable) return false;
+RunPlace placeRun(const RunSkipTest& test, const RunBounds& run) {
+    if (!test.usable) return RunPlace::unproven;
     double extent[3];
     for (int i = 0; i < 3; ++i) {
         const double low = std::fabs(static_cast<double>(run.min[i])),
                      high = std::fabs(static_cast<double>(run.max[i]));
-        if (!(low <= test.reachLimit && high <= test.reachLimit)) return false;  // NaN bounds fail here
+        if (!(low <= test.reachLimit && high <= test.reachLimit)) return RunPlace::unproven;  // NaN bounds fail here
         extent[i] = std::max(low, high);
     }
-    // The distance is affine in the position: its largest value over the box
-    // is at a corner, taking each coordinate's larger term. The terms are
-    // finite, so the vector maximum picks what std::max would, up to the sign
-    // of a zero, which cannot make a sum negative.
-    __m256d bound[2] = {_mm256_load_pd(test.constant), _mm256_load_pd(test.constant + 4)};
+    // The distance is affine in the position: its largest and smallest values
+    // over the box are at corners, taking each coordinate's larger or smaller
+    // term. The terms are finite, so the vector maximum and minimum pick what
+    // std::max and std::min would, up to the sign of a zero, which cannot
+    // change the sign of a sum.
+    __m256d upper[2] = {_mm256_load_pd(test.outsideConstant), _mm256_load_pd(test.outsideConstant + 4)};
+    __m256d lower[2] = {_mm256_load_pd(test.insideConstant), _mm256_load_pd(test.insideConstant + 4)};
     for (int i = 0; i < 3; ++i) {
         const __m256d low = _mm256_set1_pd(run.min[i]), high = _mm256_set1_pd(run.max[i]);
         const __m256d reach = _mm256_set1_pd(extent[i]);
         for (int h = 0; h < 2; ++h) {
             const __m256d slope = _mm256_load_pd(test.slope[i] + 4 * h);
-            const __m256d larger = _mm256_max_pd(_mm256_mul_pd(slope, low), _mm256_mul_pd(slope, high));
-            bound[h] = _mm256_add_pd(
-                bound[h], _mm256_add_pd(larger, _mm256_mul_pd(_mm256_load_pd(test.error[i] + 4 * h), reach)));
+            const __m256d atLow = _mm256_mul_pd(slope, low), atHigh = _mm256_mul_pd(slope, high);
+            const __m256d error = _mm256_mul_pd(_mm256_load_pd(test.error[i] + 4 * h), reach);
+            upper[h] = _mm256_add_pd(upper[h], _mm256_add_pd(_mm256_max_pd(atLow, atHigh), error));
+            lower[h] = _mm256_add_pd(lower[h], _mm256_sub_pd(_mm256_min_pd(atLow, atHigh), error));
         }
     }
     const __m256d zero = _mm256_setzero_pd();
-    return (_mm256_movemask_pd(_mm256_cmp_pd(bound[0], zero, _CMP_LT_OQ)) |
-            _mm256_movemask_pd(_mm256_cmp_pd(bound[1], zero, _CMP_LT_OQ))) != 0;
+    if ((_mm256_movemask_pd(_mm256_cmp_pd(upper[0], zero, _CMP_LT_OQ)) |
+         _mm256_movemask_pd(_mm256_cmp_pd(upper[1], zero, _CMP_LT_OQ))) != 0) {
+        return RunPlace::outside;
+    }
+    const bool inside = (_mm256_movemask_pd(_mm256_cmp_pd(lower[0], zero, _CMP_GE_OQ)) &
+                         _mm256_movemask_pd(_mm256_cmp_pd(lower[1], zero, _CMP_GE_OQ))) == 0xF;
+    return inside ? RunPlace::inside : RunPlace::unproven;
 }

@@ -19,6 +19,7 @@ constexpr int stageCount = 4;
 struct StageCounters {
     uint64_t submitted;     // triangles handed to the draw calls
     uint64_t skipped;       // of those, left out with their whole run
+    uint64_t unclipped;     // transformed in runs proven inside, without outcodes
     uint64_t dropped;       // transformed, then found outside one plane
     uint64_t crossing;      // sent to the clipper
     uint64_t reachedSetup;  // triangles (clipped pieces included) given to set-up

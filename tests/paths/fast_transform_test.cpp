@@ -90,6 +90,16 @@ void moveToDistance(const glm::mat4& model, const glm::mat4& projection, int k, 
     for (int i = 0; i < 3; ++i) p[i] = static_cast<float>(p[i] + step * g[i]);
 }
 
+// Whether p's exact distance from every plane but k is at least 1 % of its
+// scale.
+bool insideOtherPlanes(const glm::mat4& model, const glm::mat4& projection, int k, const float p[3]) {
+    for (int plane = 0; plane < 6; ++plane) {
+        const ExactDistance d = exactDistance(model, projection, plane, p);
+        if (plane != k && d.distance < 0.01L * d.magnitude) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
@@ -154,12 +164,13 @@ TEST(FastTransform, matchesGlmOnRandomAndSpecialInputs) {
 }
 
 // Runs of triangles placed at chosen distances from each clip plane, under
-// matrices of ordinary, huge, tiny and near-denormal scale: a run the skip
-// test leaves out must be one whose every triangle drawTriangle drops whole
-// (all corners finite and outside one common plane, as glm computes them),
-// and a narrow run well past the float rounding (1e-5 of the distance's
-// scale) must be left out.
-TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
+// matrices of ordinary, huge, tiny and near-denormal scale: a run placed
+// outside must be one whose every triangle drawTriangle drops whole (all
+// corners finite and outside one common plane, as glm computes them), and a
+// run placed inside one whose every corner has outcode 0. A narrow run well
+// past the float rounding (1e-5 of the distance's scale) outside one plane
+// must be placed outside, and one that far inside every plane, inside.
+TEST(RunSkipping, placesRunsAsTheReferenceClipsTheirTriangles) {
     if (!renderPathSupported(RenderPath::avx2)) GTEST_SKIP() << "this processor has no AVX2";
     struct Case {
         glm::mat4 model, projection;
@@ -172,12 +183,14 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
         {view, perspective * 0x1p-118f, 20.0f},  // products and sums near and below 2^-126
         {glm::mat4(1.0f), glm::mat4(1.0f), 1.0e-38f},
     };
-    // Target distances as fractions of the run's first corner's scale: beyond
-    // the plane, on it, within the rounding, just past it, far past it.
-    const long double offsets[] = {1e-3L, 0.0L, -1e-9L, -1e-8L, -1e-7L, -3e-7L, -1e-6L, -1e-5L, -3e-5L, -0.3L};
+    // Target distances as fractions of the run's first corner's scale, on
+    // either side of the plane: far from it, just past the rounding, within
+    // it, on the plane.
+    const long double offsets[] = {0.3L,   3e-5L,  1e-5L,  1e-6L,  3e-7L,  1e-7L,  1e-8L,  1e-9L, 0.0L,
+                                   -1e-9L, -1e-8L, -1e-7L, -3e-7L, -1e-6L, -1e-5L, -3e-5L, -0.3L};
     std::mt19937 random(11);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-    size_t skipped = 0, mustSkip = 0, nearPlaneKept = 0;
+    size_t skipped = 0, mustSkip = 0, nearPlaneKept = 0, proven = 0, mustProve = 0, nearPlaneClipped = 0;
     for (const bool flushToZero : {false, true}) {
         setFlushToZero(flushToZero);
         for (const Case& c : cases) {
@@ -188,8 +201,14 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
                         // Eight triangles around one point, from all at the
                         // point to a spread of a tenth of the scale.
                         const float spread = c.positions * (trial % 3 == 0 ? 0.0f : trial % 3 == 1 ? 1e-6f : 0.1f);
-                        float base[3] = {c.positions * unit(random), c.positions * unit(random),
-                                         c.positions * unit(random)};
+                        // Odd trials start from a point well inside every
+                        // other plane, if one turns up in a hundred tries,
+                        // so that runs near plane k can be inside.
+                        float base[3];
+                        for (int attempt = 0; attempt < (trial % 2 ? 100 : 1); ++attempt) {
+                            for (float& coordinate : base) coordinate = c.positions * unit(random);
+                            if (insideOtherPlanes(c.model, c.projection, k, base)) break;
+                        }
                         const long double scale = exactDistance(c.model, c.projection, k, base).magnitude;
                         std::vector<Vertex> corners(24);
                         for (Vertex& v : corners) {
@@ -199,9 +218,11 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
                         if (trial == 23) corners[5].position[1] = inf;  // never left out
                         const Mesh mesh = makeMesh(corners, 0);
                         ASSERT_EQ(mesh.runs.size(), 1u);
-                        const bool skip = runIsOutside(test, mesh.runs[0]);
+                        const RunPlace place = placeRun(test, mesh.runs[0]);
+                        const bool skip = place == RunPlace::outside, inside = place == RunPlace::inside;
                         // A wide run's box reaches further than its corners.
-                        bool wellPast = trial != 23 && trial % 3 != 2, dropped = true;
+                        bool wellPast = trial != 23 && trial % 3 != 2, wellInside = wellPast;
+                        bool dropped = true, unclipped = true;
                         for (size_t t = 0; t < 8; ++t) {
                             uint32_t common = 63, finite = 1;
                             for (size_t i = 3 * t; i < 3 * t + 3; ++i) {
@@ -209,8 +230,14 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
                                 const glm::vec4 clip = glmClip(c.model, c.projection, p);
                                 finite &= !glm::any(glm::isnan(clip)) && !glm::any(glm::isinf(clip));
                                 common &= planeOutcode(clip);
+                                unclipped = unclipped && planeOutcode(clip) == 0;
                                 const ExactDistance d = exactDistance(c.model, c.projection, k, p);
                                 wellPast = wellPast && d.distance <= -1e-5L * d.magnitude && d.distance <= -0x1p-115L;
+                                for (int plane = 0; plane < 6; ++plane) {
+                                    const ExactDistance e = exactDistance(c.model, c.projection, plane, p);
+                                    wellInside =
+                                        wellInside && e.distance >= 1e-5L * e.magnitude && e.distance >= 0x1p-115L;
+                                }
                             }
                             dropped = dropped && finite && common != 0;
                         }
@@ -219,9 +246,14 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
                                                           << ", flush-to-zero " << flushToZero);
                         EXPECT_TRUE(!skip || dropped);
                         EXPECT_TRUE(skip || !wellPast);
+                        EXPECT_TRUE(!inside || unclipped);
+                        EXPECT_TRUE(inside || !wellInside);
                         skipped += skip;
                         mustSkip += wellPast;
                         nearPlaneKept += !dropped && offset < 0.0L && offset > -1e-6L;
+                        proven += inside;
+                        mustProve += wellInside;
+                        nearPlaneClipped += !unclipped && offset >= 0.0L && offset < 1e-6L;
                     }
                 }
             }
@@ -232,15 +264,23 @@ TEST(RunSkipping, leavesOutOnlyRunsTheReferenceDropsWhole) {
     EXPECT_GT(mustSkip, 1000u);
     EXPECT_GT(skipped, mustSkip);
     EXPECT_GT(nearPlaneKept, 100u);
+    EXPECT_GT(mustProve, 300u);
+    EXPECT_GT(proven, mustProve);
+    EXPECT_GT(nearPlaneClipped, 100u);
 
     // Matrices with an entry that is not finite, and corners whose transform
-    // overflows, leave nothing out.
-    glm::mat4 broken = view;
+    // overflows, prove nothing.
+    glm::mat4 broken = glm::mat4(1.0f);
     broken[1][2] = notANumber;
     const RunBounds farOut = {{-1e6f, -1e6f, -1e6f}, {-1e6f + 1, -1e6f + 1, -1e6f + 1}};
+    const RunBounds ahead = {{-0.1f, -0.1f, -5.1f}, {0.1f, 0.1f, -4.9f}};
     const RunBounds huge = {{-3e38f, 0, 0}, {-2e38f, 1, 1}};
-    EXPECT_TRUE(runIsOutside(makeRunSkipTest(view, perspective), farOut));
-    EXPECT_FALSE(runIsOutside(makeRunSkipTest(broken, perspective), farOut));
-    EXPECT_FALSE(runIsOutside(makeRunSkipTest(view, broken), farOut));
-    EXPECT_FALSE(runIsOutside(makeRunSkipTest(view, perspective), huge));
+    const RunSkipTest ordinary = makeRunSkipTest(glm::mat4(1.0f), perspective);
+    EXPECT_EQ(placeRun(ordinary, farOut), RunPlace::outside);
+    EXPECT_EQ(placeRun(ordinary, ahead), RunPlace::inside);
+    EXPECT_EQ(placeRun(ordinary, huge), RunPlace::unproven);
+    for (const RunSkipTest& test : {makeRunSkipTest(broken, perspective), makeRunSkipTest(glm::mat4(1.0f), broken)}) {
+        EXPECT_EQ(placeRun(test, farOut), RunPlace::unproven);
+        EXPECT_EQ(placeRun(test, ahead), RunPlace::unproven);
+    }
 }

@@ -161,12 +161,12 @@ void printStages(RenderPath path, const StageFigures& f, long frames) {
                 ms(Stage::vertex), ms(Stage::setup), ms(Stage::pixel), ms(Stage::other));
     const auto per = [n](uint64_t count) { return static_cast<double>(count) / n; };
     std::printf(
-        "%s counts per frame: submitted=%.0f skipped=%.0f dropped=%.0f crossing=%.0f reached_setup=%.0f"
+        "%s counts per frame: submitted=%.0f skipped=%.0f unclipped=%.0f dropped=%.0f crossing=%.0f reached_setup=%.0f"
         " rejected=%.0f scanned=%.0f box_pixels=%.0f covered=%.0f depth_passed=%.0f written=%.0f"
         " groups=%.0f\n",
-        renderPathName(path), per(c.submitted), per(c.skipped), per(c.dropped), per(c.crossing), per(c.reachedSetup),
-        per(c.reachedSetup - c.scanned), per(c.scanned), per(c.boxPixels), per(c.covered), per(c.depthPassed),
-        per(c.written), per(c.groups));
+        renderPathName(path), per(c.submitted), per(c.skipped), per(c.unclipped), per(c.dropped), per(c.crossing),
+        per(c.reachedSetup), per(c.reachedSetup - c.scanned), per(c.scanned), per(c.boxPixels), per(c.covered),
+        per(c.depthPassed), per(c.written), per(c.groups));
 }
 #endif
 
