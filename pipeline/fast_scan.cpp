@@ -317,16 +317,28 @@ __attribute__((noinline)) void storeLanes(uint32_t* p, ptrdiff_t stride, __m256i
     }
 }
 
-// Shades the covered pixels of a block. Returns false, having drawn nothing,
-// when a covered pixel's depth fails toDepth's checks.
-template <int W>
-SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
-    RenderContext& rc = renderContext;
-    const __m256 b[3] = {_mm256_cvtepi32_ps(g.e[0]), _mm256_cvtepi32_ps(g.e[1]), _mm256_cvtepi32_ps(g.e[2])};
+// The edge values of a group as floats: the weights of the corners.
+SW_INLINE void barycentrics(const Group& g, __m256 b[3]) {
+    for (int k = 0; k < 3; ++k) b[k] = _mm256_cvtepi32_ps(g.e[k]);
+}
+
+// Whether every covered pixel's depth passes toDepth's checks: z/w in [0, 1).
+SW_INLINE bool depthsInRange(const Lanes& l, const Group& g) {
+    __m256 b[3];
+    barycentrics(g, b);
     const __m256 zf = interpolate(b, l, zOverW);
     const __m256 valid = _mm256_and_ps(_mm256_cmp_ps(zf, _mm256_setzero_ps(), _CMP_GE_OQ),
                                        _mm256_cmp_ps(zf, _mm256_set1_ps(1.0f), _CMP_LT_OQ));
-    if (!_mm256_testc_si256(_mm256_castps_si256(valid), g.covered)) return false;
+    return _mm256_testc_si256(_mm256_castps_si256(valid), g.covered);
+}
+
+// Shades the covered pixels of a block, whose depths are in range.
+template <int W>
+SW_INLINE void shadeGroup(const Lanes& l, const Target& t, const Group& g) {
+    RenderContext& rc = renderContext;
+    __m256 b[3];
+    barycentrics(g, b);
+    const __m256 zf = interpolate(b, l, zOverW);
     SW_COUNT(groups, 1);
     SW_COUNT(covered, __builtin_popcount(laneBits(g.covered)));
 
@@ -341,7 +353,7 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
     const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
     const __m256i passed = _mm256_and_si256(g.covered, nearer);
     SW_COUNT(depthPassed, __builtin_popcount(laneBits(passed)));
-    if (_mm256_testz_si256(passed, passed)) return true;
+    if (_mm256_testz_si256(passed, passed)) return;
 
     const __m256 q = interpolate(b, l, invW);
     const __m256 r = reciprocal(nudge(q));
@@ -362,7 +374,6 @@ SW_INLINE bool shadeGroup(const Lanes& l, const Target& t, const Group& g) {
         storeLanes<W>(pixels, pixelStride, colour, written);
         storeLanes<W>(depthCells, depthStride, depth, written);
     }
-    return true;
 }
 
 // Edge values of the block at the box's top-left pixel: weight + column *
@@ -394,7 +405,7 @@ SW_INLINE void advance(__m256i e[3], const __m256i step[3]) {
 
 // Boxes at most W pixels wide: one column of blocks down the box.
 template <int W>
-SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+SW_INLINE void scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
     constexpr int rows = laneCount / W;
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
     __m256i step[3], e[3];
@@ -406,10 +417,9 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
     for (int32_t y = s.minY; y <= s.maxY; y += rows) {
         const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
         const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};
-        if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<W>(l, t, g)) return false;
+        if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<W>(l, t, g);
         advance(e, step);
     }
-    return true;
 }
 
 // Boxes five to eight pixels wide, two rows at a time. When the covered
@@ -417,7 +427,7 @@ SW_INLINE bool scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Targe
 // block, each half starting where its row's pixels start; otherwise each row
 // with covered pixels is one block of 8 x 1. Slanted slivers, common in such
 // boxes, cover a few pixels per row.
-SW_INLINE bool scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target& t) {
+SW_INLINE void scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<laneCount>());
     __m256i top[3], bottom[3], step[3];
     blockStart<laneCount>(s, top);
@@ -450,22 +460,19 @@ SW_INLINE bool scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target
             g.x = s.minX + startA;
             g.y = y;
             g.shift = startB - startA;
-            if (!shadeGroup<4>(l, t, g)) return false;
+            shadeGroup<4>(l, t, g);
             continue;
         }
-        if (a != 0 && !shadeGroup<laneCount>(l, t, Group{{top[0], top[1], top[2]}, upper, s.minX, y})) return false;
-        if (b != 0 && !shadeGroup<laneCount>(l, t, Group{{bottom[0], bottom[1], bottom[2]}, lower, s.minX, y + 1})) {
-            return false;
-        }
+        if (a != 0) shadeGroup<laneCount>(l, t, Group{{top[0], top[1], top[2]}, upper, s.minX, y});
+        if (b != 0) shadeGroup<laneCount>(l, t, Group{{bottom[0], bottom[1], bottom[2]}, lower, s.minX, y + 1});
     }
-    return true;
 }
 
 // Boxes up to twice as wide as a group: every pixel of a row tested in two
 // groups side by side, as in scanNarrowBox; for such boxes this costs less
 // than working out each row's span. When the row's covered pixels fit in
 // eight columns, one group placed where they start shades them all.
-SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
+SW_INLINE void scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i all = _mm256_set1_epi32(-1);
     const __m256i lane = laneColumn<laneCount>();
     const __m256i inRight = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1 - laneCount), lane);
@@ -499,17 +506,13 @@ SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
                 g.covered = lanesOf(span);
                 g.x = s.minX + first;
                 g.y = y;
-                if (!shadeGroup<laneCount>(l, t, g)) return false;
+                shadeGroup<laneCount>(l, t, g);
                 continue;
             }
         }
-        if (left != 0 && !shadeGroup<laneCount>(l, t, Group{{e[0], e[1], e[2]}, coveredLeft, s.minX, y})) return false;
-        if (right != 0 &&
-            !shadeGroup<laneCount>(l, t, Group{{r[0], r[1], r[2]}, coveredRight, s.minX + laneCount, y})) {
-            return false;
-        }
+        if (left != 0) shadeGroup<laneCount>(l, t, Group{{e[0], e[1], e[2]}, coveredLeft, s.minX, y});
+        if (right != 0) shadeGroup<laneCount>(l, t, Group{{r[0], r[1], r[2]}, coveredRight, s.minX + laneCount, y});
     }
-    return true;
 }
 
 // Wider boxes of triangles whose edge values are exact (no step wraps), row
@@ -520,7 +523,7 @@ SW_INLINE bool scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
 // double precision with a margin far above its rounding error, the bounds are
 // never tighter than the exact ones, and the lanes' own edge tests decide
 // which pixels are covered.
-SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t) {
+SW_INLINE void scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const double margin = 1.0 / 256.0, inf = std::numeric_limits<double>::infinity();
     alignas(32) double leftStart[4] = {-inf, -inf, -inf, -inf}, leftSlope[4] = {};
     alignas(32) double rightStart[4] = {inf, inf, inf, inf}, rightSlope[4] = {};
@@ -565,10 +568,9 @@ SW_INLINE bool scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t
         for (int32_t x = x0; x <= x1; x += laneCount, advance(e, step)) {
             const __m256i inSpan = _mm256_cmpgt_epi32(_mm256_set1_epi32(x1 - x + 1), lane);
             const Group g{{e[0], e[1], e[2]}, coveredLanes(e, inSpan), s.minX + x, s.minY + j};
-            if (!_mm256_testz_si256(g.covered, g.covered) && !shadeGroup<laneCount>(l, t, g)) return false;
+            if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<laneCount>(l, t, g);
         }
     }
-    return true;
 }
 
 // The covered groups of a walk, shaded in walk order a queue at a time, so
@@ -578,10 +580,12 @@ struct GroupQueue {
     int length = 0;
 };
 
-// Shades the first `count` queued groups in order.
+// Shades the first `count` queued groups in order. Returns false, having
+// stopped before it, at the first group with a covered depth out of range.
 SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const Target& t) {
     for (int i = 0; i < count; ++i) {
-        if (!shadeGroup<laneCount>(l, t, queue.group[i])) return false;
+        if (!depthsInRange(l, queue.group[i])) return false;
+        shadeGroup<laneCount>(l, t, queue.group[i]);
     }
     return true;
 }
@@ -639,19 +643,36 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool ex
         return;
     }
 
-    // A depth outside [0, 1) ends the process in toDepth: scanTriangle goes
-    // over the pixels again in its own order and stops at the first such one
-    // with its message. What was drawn on the way is lost with the process.
+    // A depth outside [0, 1) ends the process in toDepth. With exact edge
+    // values it cannot happen: a pixel's edge value k is floor(T_k / grid)
+    // for the unrounded edge product T_k, and the area is
+    // floor((T_0 + T_1 + T_2) / grid), so on a covered pixel the three
+    // values, none negative, sum to at most the area. z/w there is a weighted
+    // mean of the corners' z/w, which set-up keeps within [0, maxCornerDepth],
+    // raised by at most eight roundings of 2^-24 (the weights' conversion,
+    // products and sums, 1/area and the product with it): never 1, and no
+    // term is negative. Triangles whose edge values may wrap test every group;
+    // at the first that fails, scanTriangle goes over the pixels again in its
+    // own order and stops at the first such one with its message. What was
+    // drawn on the way is lost with the process.
+    if (!exactEdges) {
+        if (!scanBox(s, l, t)) {
+            storeAttributes(l, s);
+            scanTriangle(s);
+        }
+        return;
+    }
     const int32_t width = s.maxX - s.minX + 1;
-    const bool drawn = width <= 2               ? scanNarrowBox<2>(s, l, t)
-                       : width <= 4             ? scanNarrowBox<4>(s, l, t)
-                       : width <= laneCount     ? scanRowPairs(s, l, t)
-                       : width <= 2 * laneCount ? scanTwoColumns(s, l, t)
-                       : exactEdges             ? scanSpans(s, l, t)
-                                                : scanBox(s, l, t);
-    if (!drawn) {
-        storeAttributes(l, s);
-        scanTriangle(s);
+    if (width <= 2) {
+        scanNarrowBox<2>(s, l, t);
+    } else if (width <= 4) {
+        scanNarrowBox<4>(s, l, t);
+    } else if (width <= laneCount) {
+        scanRowPairs(s, l, t);
+    } else if (width <= 2 * laneCount) {
+        scanTwoColumns(s, l, t);
+    } else {
+        scanSpans(s, l, t);
     }
 }
 

@@ -204,19 +204,22 @@ Model* syntheticModel() {
 // (the third corner's distance from the first edge, as a share of the size),
 // where the centres lie (0: anywhere around the frame, 1: near its
 // bottom-right corner, 2: along its right or bottom edge), whether corners sit on whole pixels (edges through
-// sample points)}.
+// sample points), whether every corner lies at the deepest usable z/w (the
+// interpolated depths then come within a few roundings of 1)}.
 constexpr size_t shapesPerFamily = 600;  // each drawn in both windings
 
 std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
     struct Family {
         float minSize, maxSize, thinness;
         int place;
-        bool whole;
+        bool whole, deepest;
     };
-    const Family families[] = {
-        {0.2f, 9.0f, 1.0f, 0, false},       {0.5f, 9.0f, 1.0f, 1, true},     {8.0f, 300.0f, 1.0f, 0, true},
-        {8.0f, 300.0f, 0.01f, 0, false},    {2.0f, 40.0f, 0.02f, 1, false},  {600.0f, 3000.0f, 1.0f, 0, false},
-        {0.5f, 3500.0f, 1.0e-4f, 0, false}, {4.0f, 200.0f, 0.002f, 1, true}, {4.0f, 12.0f, 0.2f, 2, false}};
+    const Family families[] = {{0.2f, 9.0f, 1.0f, 0, false, false},       {0.5f, 9.0f, 1.0f, 1, true, false},
+                               {8.0f, 300.0f, 1.0f, 0, true, false},      {8.0f, 300.0f, 0.01f, 0, false, false},
+                               {2.0f, 40.0f, 0.02f, 1, false, false},     {600.0f, 3000.0f, 1.0f, 0, false, false},
+                               {0.5f, 3500.0f, 1.0e-4f, 0, false, false}, {4.0f, 200.0f, 0.002f, 1, true, false},
+                               {4.0f, 12.0f, 0.2f, 2, false, false},      {0.2f, 9.0f, 1.0f, 0, false, true},
+                               {2.0f, 40.0f, 0.05f, 0, true, true}};
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<Vertex> corners;
@@ -231,11 +234,12 @@ std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
             const float dx = size * std::cos(angle), dy = size * std::sin(angle), side = f.thinness * size;
             const float x[3] = {cx - dx, cx + dx, cx + side * (unit(random) - 0.5f) - dy * f.thinness};
             const float y[3] = {cy - dy, cy + dy, cy + side * (unit(random) - 0.5f) + dx * f.thinness};
-            const float w = 0.5f + 3.0f * unit(random);
+            // Deepest corners: w a power of two, so that z / w is exactly the limit.
+            const float w = f.deepest ? std::ldexp(1.0f, static_cast<int>(i % 3) - 1) : 0.5f + 3.0f * unit(random);
             ScreenPosition p[3];
             Vertex v[3];
             for (int c = 0; c < 3; ++c) {
-                const float z = w * 0.9998f * unit(random);
+                const float z = f.deepest ? w * maxCornerDepth : w * 0.9998f * unit(random);
                 p[c] = {f.whole ? std::round(x[c]) : x[c], f.whole ? std::round(y[c]) : y[c], z, w};
                 v[c] = corner(0, 0, 0, 40.0f * unit(random) - 20.0f, 40.0f * unit(random) - 20.0f);
             }
@@ -312,5 +316,20 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
         const Frame want = draw(false, family), got = draw(true, family);
         EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels, family " << family;
         EXPECT_EQ(difference(want.depth, got.depth), "") << "depth, family " << family;
+    }
+}
+
+// A triangle with corners half a million pixels off the frame: its edge
+// values wrap in 32 bits, the depths interpolated from them leave [0, 1), and
+// every path stops the process with the reference's message.
+TEST(RenderPaths, screenTrianglesStopEveryPathAlike) {
+    if (!renderPathSupported(RenderPath::avx2)) GTEST_SKIP() << "this processor has no AVX2";
+    createSurfaces(framebuffer, frameWidth, frameHeight);
+    renderContext.currentTexture = makeTexture(64, 64, 6, true);
+    const ScreenPosition p0{0x1.7ca624p+10f, -0x1.607b92p+19f, 0.5f, 1.0f},
+        p1{-0x1.eb15b2p+9f, 0x1.60e94ap+19f, 0.5f, 1.0f}, p2{0x1.0db66ep+8f, 0x1.b6df82p+8f, 0.5f, 1.0f};
+    const Vertex v{};
+    for (const TriangleSink fill : {fillTriangle, fillTriangleAvx2}) {
+        EXPECT_DEATH(fill(v, v, v, p0, p1, p2), "^Assertion failed: zf < 1.0f, file zbuffer\n");
     }
 }
