@@ -196,9 +196,10 @@ SW_INLINE __m256 nudge(__m256 q) {
     return _mm256_set_m128(_mm256_cvtpd_ps(high), _mm256_cvtpd_ps(low));
 }
 
-// A triangle's per-corner attributes and 1/area, broadcast once per
-// triangle: the products then take them straight from memory, one
-// instruction fewer for each than a broadcast per group.
+// Per-corner attributes and 1/area: a batch's, one triangle per lane, or one
+// triangle's in every lane, broadcast once per triangle so that the products
+// take them straight from memory (one instruction fewer for each than a
+// broadcast per group).
 enum Attribute { invW, zOverW, uOverW, vOverW };
 
 struct Lanes {
@@ -222,6 +223,17 @@ SW_INLINE void storeAttributes(const Lanes& l, TriangleSetup& s) {
         s.attr[c] = {_mm256_cvtss_f32(l.attr[invW][c]), _mm256_cvtss_f32(l.attr[zOverW][c]),
                      _mm256_cvtss_f32(l.attr[uOverW][c]), _mm256_cvtss_f32(l.attr[vOverW][c])};
     }
+}
+
+// Lane `k` of every attribute of `batch`, in every lane of `l`.
+SW_INLINE void laneOf(const Lanes& batch, int32_t k, Lanes& l) {
+    const __m256i lane = _mm256_set1_epi32(k);
+#pragma GCC unroll 4
+    for (int a = 0; a < 4; ++a) {
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(batch.attr[a][c], lane);
+    }
+    l.inv = _mm256_permutevar8x32_ps(batch.inv, lane);
 }
 
 // b[0] * a[0] + b[1] * a[1] + b[2] * a[2], summed left to right, times 1/area,
@@ -332,39 +344,55 @@ SW_INLINE bool depthsInRange(const Lanes& l, const Group& g) {
     return _mm256_testc_si256(_mm256_castps_si256(valid), g.covered);
 }
 
-// Shades the covered pixels of a block, whose depths are in range.
-template <int W>
-SW_INLINE void shadeGroup(const Lanes& l, const Target& t, const Group& g) {
-    RenderContext& rc = renderContext;
-    __m256 b[3];
-    barycentrics(g, b);
-    const __m256 zf = interpolate(b, l, zOverW);
-    SW_COUNT(groups, 1);
-    SW_COUNT(covered, __builtin_popcount(laneBits(g.covered)));
+// toDepth in every lane, for depths in range.
+SW_INLINE __m256i depthsOf(const __m256 b[3], const Lanes& l) {
+    return _mm256_cvttps_epi32(_mm256_mul_ps(interpolate(b, l, zOverW), _mm256_set1_ps(ZBuffer::maxDepth)));
+}
 
-    // Depth test, unsigned: flipping the sign bits makes it a signed one.
-    const bool plain = std::max(g.x, g.x + g.shift) + W <= t.width && g.y + laneCount / W <= t.height;
-    const ptrdiff_t depthStride = rc.zbuffer.w + g.shift;
-    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
-    const __m256i depth = _mm256_cvttps_epi32(_mm256_mul_ps(zf, _mm256_set1_ps(ZBuffer::maxDepth)));
-    const __m256i cells =
-        plain ? loadBlock<W>(depthCells, depthStride) : loadLanes<W>(depthCells, depthStride, g.covered);
+// The lanes of `covered` whose depth is nearer than the cell's: an unsigned
+// compare, made signed by flipping the sign bits.
+SW_INLINE __m256i nearerLanes(__m256i depth, __m256i cells, __m256i covered) {
     const __m256i signBit = _mm256_set1_epi32(INT32_MIN);
     const __m256i nearer = _mm256_cmpgt_epi32(_mm256_xor_si256(depth, signBit), _mm256_xor_si256(cells, signBit));
-    const __m256i passed = _mm256_and_si256(g.covered, nearer);
+    const __m256i passed = _mm256_and_si256(covered, nearer);
+    SW_COUNT(covered, __builtin_popcount(laneBits(covered)));
     SW_COUNT(depthPassed, __builtin_popcount(laneBits(passed)));
-    if (_mm256_testz_si256(passed, passed)) return;
+    return passed;
+}
 
+// The perspective-correct texels of the lanes of `passed`, and in `written`
+// those lanes whose texel is not fully transparent (alpha 0 leaves both
+// surfaces alone).
+SW_INLINE __m256i texelsAt(const __m256 b[3], const Lanes& l, const Target& t, __m256i passed, __m256i& written) {
     const __m256 q = interpolate(b, l, invW);
     const __m256 r = reciprocal(nudge(q));
     const __m256 u = _mm256_mul_ps(interpolate(b, l, uOverW), r);
     const __m256 v = _mm256_mul_ps(interpolate(b, l, vOverW), r);
     const __m256i colour = fetchTexels(t.texels, u, v, passed);
-
-    // Texels of alpha 0 leave both surfaces alone.
     const __m256i transparent = _mm256_cmpeq_epi32(_mm256_srli_epi32(colour, 24), _mm256_setzero_si256());
-    const __m256i written = _mm256_andnot_si256(transparent, passed);
+    written = _mm256_andnot_si256(transparent, passed);
     SW_COUNT(written, __builtin_popcount(laneBits(written)));
+    return colour;
+}
+
+// Shades the covered pixels of a block, whose depths are in range.
+template <int W>
+SW_INLINE void shadeGroup(const Lanes& l, const Target& t, const Group& g) {
+    RenderContext& rc = renderContext;
+    SW_COUNT(groups, 1);
+    __m256 b[3];
+    barycentrics(g, b);
+    const __m256i depth = depthsOf(b, l);
+    const bool plain = std::max(g.x, g.x + g.shift) + W <= t.width && g.y + laneCount / W <= t.height;
+    const ptrdiff_t depthStride = rc.zbuffer.w + g.shift;
+    uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
+    const __m256i cells =
+        plain ? loadBlock<W>(depthCells, depthStride) : loadLanes<W>(depthCells, depthStride, g.covered);
+    const __m256i passed = nearerLanes(depth, cells, g.covered);
+    if (_mm256_testz_si256(passed, passed)) return;
+
+    __m256i written;
+    const __m256i colour = texelsAt(b, l, t, passed, written);
     const ptrdiff_t pixelStride = rc.framebufferWidth + g.shift;
     uint32_t* pixels = rc.framebufferPixels + static_cast<ptrdiff_t>(g.y) * rc.framebufferWidth + g.x;
     if (plain) {
@@ -403,22 +431,196 @@ SW_INLINE void advance(__m256i e[3], const __m256i step[3]) {
     e[2] = _mm256_add_epi32(e[2], step[2]);
 }
 
-// Boxes at most W pixels wide: one column of blocks down the box.
+// The boxes of tiny triangles and slivers, at most four pixels wide, hold a
+// pixel or two per block. Their covered pixels wait in a queue and are
+// shaded eight at a time, whatever triangle they belong to: each lane takes
+// its triangle's attributes from its lane of the batch. Pixels are still
+// written in the order the triangles are drawn: the queue is emptied before
+// any other triangle is scanned, and where two lanes of a group are the same
+// pixel, each triangle's lanes are shaded in turn. Lanes past the length
+// are read but not used.
+struct PixelQueue {
+    static constexpr int capacity = 2 * laneCount;
+    alignas(32) int32_t e[3][capacity];
+    alignas(32) int32_t x[capacity];
+    alignas(32) int32_t y[capacity];
+    alignas(32) int32_t triangle[capacity];  // its lane in the batch
+    int length;
+};
+
+// Empties the queue and zeroes its lanes, so that those past the length that
+// a group reads hold numbers too.
+SW_INLINE void clearQueue(PixelQueue& q) {
+    const auto clear = [](int32_t* values) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_setzero_si256());
+        _mm256_store_si256(reinterpret_cast<__m256i*>(values + laneCount), _mm256_setzero_si256());
+    };
+    clear(q.e[0]);
+    clear(q.e[1]);
+    clear(q.e[2]);
+    clear(q.x);
+    clear(q.y);
+    clear(q.triangle);
+    q.length = 0;
+}
+
+// For each set of lanes, the permutation that moves them to the front in
+// order.
+struct LeftPack {
+    alignas(32) int32_t order[1 << laneCount][laneCount];
+};
+
+constexpr LeftPack makeLeftPack() {
+    LeftPack p{};
+    for (unsigned bits = 0; bits < (1u << laneCount); ++bits) {
+        int n = 0;
+        for (int k = 0; k < laneCount; ++k) {
+            if ((bits >> k) & 1u) p.order[bits][n++] = k;
+        }
+    }
+    return p;
+}
+
+constexpr LeftPack leftPack = makeLeftPack();
+
+// Appends the lanes of `bits`: pixels (x, y) of the batch's triangle
+// `triangle` with edge values e.
+SW_INLINE void queuePixels(PixelQueue& q, const __m256i e[3], __m256i x, __m256i y, int32_t triangle, unsigned bits) {
+    const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(leftPack.order[bits]));
+    const auto append = [&](int32_t* to, __m256i values) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + q.length), _mm256_permutevar8x32_epi32(values, order));
+    };
+    append(q.e[0], e[0]);
+    append(q.e[1], e[1]);
+    append(q.e[2], e[2]);
+    append(q.x, x);
+    append(q.y, y);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q.triangle + q.length), _mm256_set1_epi32(triangle));
+    q.length += __builtin_popcount(bits);
+}
+
+template <typename T>
+SW_INLINE __m256i loadVector(const T* from) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(from));
+}
+
+// Shades the lanes of `lanes` of the queue's first group, no two of them the
+// same pixel.
+SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, const Lanes& batch, const Target& t) {
+    RenderContext& rc = renderContext;
+    SW_COUNT(groups, 1);
+    const __m256i triangle = loadVector(q.triangle);
+    Lanes l;
+    for (int a = 0; a < 4; ++a) {
+        for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(batch.attr[a][c], triangle);
+    }
+    l.inv = _mm256_permutevar8x32_ps(batch.inv, triangle);
+    const __m256 b[3] = {_mm256_cvtepi32_ps(loadVector(q.e[0])), _mm256_cvtepi32_ps(loadVector(q.e[1])),
+                         _mm256_cvtepi32_ps(loadVector(q.e[2]))};
+    const __m256i depth = depthsOf(b, l);
+
+    // Cell indices; lanes outside `lanes` read cell 0 and write nothing.
+    const __m256i x = loadVector(q.x), y = loadVector(q.y);
+    alignas(32) int32_t cell[laneCount];
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(cell),
+        _mm256_and_si256(lanes, _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rc.zbuffer.w)), x)));
+    const uint32_t* z = rc.zbuffer.buffer;
+    const __m256i cells = _mm256_setr_epi32(static_cast<int32_t>(z[cell[0]]), static_cast<int32_t>(z[cell[1]]),
+                                            static_cast<int32_t>(z[cell[2]]), static_cast<int32_t>(z[cell[3]]),
+                                            static_cast<int32_t>(z[cell[4]]), static_cast<int32_t>(z[cell[5]]),
+                                            static_cast<int32_t>(z[cell[6]]), static_cast<int32_t>(z[cell[7]]));
+    const __m256i passed = nearerLanes(depth, cells, lanes);
+    if (_mm256_testz_si256(passed, passed)) return;
+
+    __m256i written;
+    const __m256i colour = texelsAt(b, l, t, passed, written);
+    alignas(32) int32_t pixel[laneCount];
+    alignas(32) uint32_t colours[laneCount], depths[laneCount];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(pixel),
+                       _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rc.framebufferWidth)), x));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(colours), colour);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(depths), depth);
+    for (unsigned bits = laneBits(written); bits != 0; bits &= bits - 1) {
+        const int k = __builtin_ctz(bits);
+        rc.framebufferPixels[pixel[k]] = colours[k];
+        rc.zbuffer.buffer[cell[k]] = depths[k];
+    }
+}
+
+// Shades the lanes of `lanes` of the queue's first group. Triangles of a
+// batch may overlap: where two lanes are the same pixel, each triangle's
+// lanes go in turn, first queued first.
+SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Lanes& batch, const Target& t) {
+    const __m256i triangle = loadVector(q.triangle);
+    const __m256i firstTriangle = _mm256_permutevar8x32_epi32(triangle, _mm256_setzero_si256());
+    if (!_mm256_testc_si256(_mm256_cmpeq_epi32(triangle, firstTriangle), lanes)) {
+        // Depth cell numbers; lanes outside `lanes` get numbers of their own,
+        // below 0. Every pair of lanes is some rotation by one to four lanes
+        // apart.
+        const __m256i cell = _mm256_add_epi32(
+            _mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(renderContext.zbuffer.w)), loadVector(q.x));
+        const __m256i where = select(lanes, cell, _mm256_sub_epi32(_mm256_set1_epi32(-1), laneColumn<laneCount>()));
+        __m256i shared = _mm256_setzero_si256();
+#pragma GCC unroll 4
+        for (int r = 1; r <= laneCount / 2; ++r) {
+            const __m256i rotation = _mm256_add_epi32(laneColumn<laneCount>(), _mm256_set1_epi32(r));
+            shared = _mm256_or_si256(shared, _mm256_cmpeq_epi32(where, _mm256_permutevar8x32_epi32(where, rotation)));
+        }
+        if (!_mm256_testz_si256(shared, shared)) {
+            for (__m256i rest = lanes; !_mm256_testz_si256(rest, rest);) {
+                const __m256i first = _mm256_set1_epi32(__builtin_ctz(laneBits(rest)));
+                const __m256i one =
+                    _mm256_and_si256(rest, _mm256_cmpeq_epi32(triangle, _mm256_permutevar8x32_epi32(triangle, first)));
+                shadeQueuedLanes(q, one, batch, t);
+                rest = _mm256_andnot_si256(one, rest);
+            }
+            return;
+        }
+    }
+    shadeQueuedLanes(q, lanes, batch, t);
+}
+
+// Shades whatever the queue holds.
+SW_INLINE void drainPixels(PixelQueue& q, const Lanes& batch, const Target& t) {
+    if (q.length == 0) return;
+    shadeQueuedGroup(q, _mm256_cmpgt_epi32(_mm256_set1_epi32(q.length), laneColumn<laneCount>()), batch, t);
+    q.length = 0;
+}
+
+// Boxes at most W pixels wide: one column of blocks down the box, the covered
+// pixels queued.
 template <int W>
-SW_INLINE void scanNarrowBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQueue& q, const Lanes& batch,
+                              const Target& t) {
     constexpr int rows = laneCount / W;
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
+    const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(s.minX), laneColumn<W>());
     __m256i step[3], e[3];
     blockStart<W>(s, e);
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * rows));
     }
-    for (int32_t y = s.minY; y <= s.maxY; y += rows) {
+    for (int32_t y = s.minY; y <= s.maxY; y += rows, advance(e, step)) {
         const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
-        const Group g{{e[0], e[1], e[2]}, coveredLanes(e, _mm256_and_si256(inColumns, inRows)), s.minX, y};
-        if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<W>(l, t, g);
-        advance(e, step);
+        const unsigned bits = laneBits(coveredLanes(e, _mm256_and_si256(inColumns, inRows)));
+        if (bits == 0) continue;
+        queuePixels(q, e, x, _mm256_add_epi32(_mm256_set1_epi32(y), laneRow<W>()), triangle, bits);
+        if (q.length >= laneCount) {
+            shadeQueuedGroup(q, _mm256_set1_epi32(-1), batch, t);
+            q.length -= laneCount;
+            const auto shift = [](int32_t* values) {
+                _mm256_store_si256(reinterpret_cast<__m256i*>(values),
+                                   _mm256_load_si256(reinterpret_cast<const __m256i*>(values + laneCount)));
+            };
+            shift(q.e[0]);
+            shift(q.e[1]);
+            shift(q.e[2]);
+            shift(q.x);
+            shift(q.y);
+            shift(q.triangle);
+        }
     }
 }
 
@@ -630,13 +832,28 @@ __attribute__((noinline)) bool scanBox(const TriangleSetup& s, const Lanes& l, c
 }
 
 // scanTriangle eight pixels at a time, for the set-up `s` whose attributes
-// are in `l` (those of `s` itself need not be filled in). `exactEdges` says
-// that no edge value of the box wraps in 32 bits.
-void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool exactEdges) {
+// are lane `lane` of `batch` (those of `s` itself need not be filled in).
+// `exactEdges` says that no edge value of the box wraps in 32 bits. Narrow
+// boxes' pixels may be left in `queue`, which the caller drains with the same
+// batch before anything else is drawn.
+void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t, bool exactEdges,
+                      PixelQueue& queue) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
+    const int32_t width = s.maxX - s.minX + 1;
+    if (t.vector && exactEdges && width <= 4) {
+        if (width <= 2) {
+            queueNarrowBox<2>(s, lane, queue, batch, t);
+        } else {
+            queueNarrowBox<4>(s, lane, queue, batch, t);
+        }
+        return;
+    }
+    drainPixels(queue, batch, t);
+    Lanes l;
+    laneOf(batch, lane, l);
     if (!t.vector) {
         storeAttributes(l, s);
         scanTriangle(s);
@@ -662,12 +879,7 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& l, const Target& t, bool ex
         }
         return;
     }
-    const int32_t width = s.maxX - s.minX + 1;
-    if (width <= 2) {
-        scanNarrowBox<2>(s, l, t);
-    } else if (width <= 4) {
-        scanNarrowBox<4>(s, l, t);
-    } else if (width <= laneCount) {
+    if (width <= laneCount) {
         scanRowPairs(s, l, t);
     } else if (width <= 2 * laneCount) {
         scanTwoColumns(s, l, t);
@@ -709,7 +921,11 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
             cornerWithin(p0, exactSetupLimit) && cornerWithin(p1, exactSetupLimit) && cornerWithin(p2, exactSetupLimit);
         Lanes l;
         broadcastLanes(setup, l);
-        scanTriangleAvx2(setup, l, drawTarget(renderContext.currentTexture), exactEdges);
+        const Target target = drawTarget(renderContext.currentTexture);
+        PixelQueue queue;
+        clearQueue(queue);
+        scanTriangleAvx2(setup, l, 0, target, exactEdges, queue);
+        drainPixels(queue, l, target);
     }
     SW_STAGE(vertex);
 }
@@ -791,45 +1007,44 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
 
     // perVertex's divisions for every corner of every lane, and 1/area.
     const __m256 one = _mm256_set1_ps(1.0f);
-    __m256 attr[4][3];
+    Lanes batch;
     __m256 depthsUsable = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
     for (int c = 0; c < 3; ++c) {
         const __m256 w = _mm256_load_ps(t.w[c]);
-        attr[invW][c] = _mm256_div_ps(one, w);
-        attr[zOverW][c] = _mm256_div_ps(_mm256_load_ps(t.z[c]), w);
-        attr[uOverW][c] = _mm256_div_ps(_mm256_load_ps(t.u[c]), w);
-        attr[vOverW][c] = _mm256_div_ps(_mm256_load_ps(t.v[c]), w);
+        batch.attr[invW][c] = _mm256_div_ps(one, w);
+        batch.attr[zOverW][c] = _mm256_div_ps(_mm256_load_ps(t.z[c]), w);
+        batch.attr[uOverW][c] = _mm256_div_ps(_mm256_load_ps(t.u[c]), w);
+        batch.attr[vOverW][c] = _mm256_div_ps(_mm256_load_ps(t.v[c]), w);
         // cornerDepthsUsable, corner by corner.
-        depthsUsable = _mm256_and_ps(
-            depthsUsable, _mm256_and_ps(_mm256_cmp_ps(attr[zOverW][c], _mm256_setzero_ps(), _CMP_GE_OQ),
-                                        _mm256_cmp_ps(attr[zOverW][c], _mm256_set1_ps(maxCornerDepth), _CMP_LE_OQ)));
+        const __m256 zw = batch.attr[zOverW][c];
+        depthsUsable =
+            _mm256_and_ps(depthsUsable, _mm256_and_ps(_mm256_cmp_ps(zw, _mm256_setzero_ps(), _CMP_GE_OQ),
+                                                      _mm256_cmp_ps(zw, _mm256_set1_ps(maxCornerDepth), _CMP_LE_OQ)));
     }
-    const __m256 inverseArea = _mm256_div_ps(one, _mm256_cvtepi32_ps(doubledArea));
+    batch.inv = _mm256_div_ps(one, _mm256_cvtepi32_ps(doubledArea));
     const unsigned vectorLanes = positive & static_cast<unsigned>(_mm256_movemask_ps(depthsUsable));
 
     const Target target = drawTarget(rc.currentTexture);
+    PixelQueue queue;
+    clearQueue(queue);
     for (unsigned work = acceptedLanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         TriangleSetup setup;
-        Lanes l;
         if (((nearLanes >> k) & 1u) == 0) {
             const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
             const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
             const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
             if (setupTriangle(t.vertex[0][3 * k], t.vertex[1][3 * k], t.vertex[2][3 * k], p0, p1, p2, setup)) {
+                // Its attributes are not the batch's: what waits is shaded first.
+                SW_STAGE(pixel);
+                drainPixels(queue, batch, target);
+                Lanes l;
                 broadcastLanes(setup, l);
-                scanTriangleAvx2(setup, l, target, false);
+                scanTriangleAvx2(setup, l, 0, target, false, queue);
                 SW_STAGE(setup);
             }
             continue;
         }
-        const __m256i lane = _mm256_set1_epi32(k);
-#pragma GCC unroll 4
-        for (int a = 0; a < 4; ++a) {
-#pragma GCC unroll 3
-            for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(attr[a][c], lane);
-        }
-        l.inv = _mm256_permutevar8x32_ps(inverseArea, lane);
         setup.area = area[k];
         setup.minX = box[0].v[k];
         setup.minY = box[1].v[k];
@@ -841,8 +1056,10 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
             setup.stepX[e] = stepX[e].v[k];
             setup.stepY[e] = stepY[e].v[k];
         }
-        scanTriangleAvx2(setup, l, target, true);
+        scanTriangleAvx2(setup, batch, k, target, true, queue);
         SW_STAGE(setup);
     }
+    SW_STAGE(pixel);
+    drainPixels(queue, batch, target);
     SW_STAGE(vertex);
 }

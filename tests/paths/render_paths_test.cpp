@@ -203,8 +203,9 @@ Model* syntheticModel() {
 // apart, `count` per family: {smallest, largest size in pixels, thinness
 // (the third corner's distance from the first edge, as a share of the size),
 // where the centres lie (0: anywhere around the frame, 1: near its
-// bottom-right corner, 2: along its right or bottom edge), whether corners sit on whole pixels (edges through
-// sample points), whether every corner lies at the deepest usable z/w (the
+// bottom-right corner, 2: along its right or bottom edge, 3: four at a time
+// piled up within a few pixels of one point, overlapping), whether corners sit
+// on whole pixels (edges through sample points), whether every corner lies at the deepest usable z/w (the
 // interpolated depths then come within a few roundings of 1)}.
 constexpr size_t shapesPerFamily = 600;  // each drawn in both windings
 
@@ -219,18 +220,25 @@ std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
                                {2.0f, 40.0f, 0.02f, 1, false, false},     {600.0f, 3000.0f, 1.0f, 0, false, false},
                                {0.5f, 3500.0f, 1.0e-4f, 0, false, false}, {4.0f, 200.0f, 0.002f, 1, true, false},
                                {4.0f, 12.0f, 0.2f, 2, false, false},      {0.2f, 9.0f, 1.0f, 0, false, true},
-                               {2.0f, 40.0f, 0.05f, 0, true, true}};
+                               {2.0f, 40.0f, 0.05f, 0, true, true},       {1.0f, 2.5f, 1.0f, 3, false, false}};
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<Vertex> corners;
+    float pileX = 0.0f, pileY = 0.0f;
     for (const Family& f : families) {
         for (size_t i = 0; i < shapesPerFamily; ++i) {
+            const bool piled = f.place == 3;
+            if (piled && i % 4 == 0) pileX = 640.0f * unit(random), pileY = 480.0f * unit(random);
             const float size = f.minSize * std::pow(f.maxSize / f.minSize, unit(random));
             const float angle = 6.2832f * unit(random);
             const bool alongRight = f.place == 1 || (f.place == 2 && i % 2 == 0);
             const bool alongBottom = f.place == 1 || (f.place == 2 && i % 2 == 1);
-            const float cx = alongRight ? 640.0f - 12.0f * unit(random) : -60.0f + 760.0f * unit(random);
-            const float cy = alongBottom ? 480.0f - 12.0f * unit(random) : -60.0f + 600.0f * unit(random);
+            const float cx = piled        ? pileX + 2.0f * unit(random)
+                             : alongRight ? 640.0f - 12.0f * unit(random)
+                                          : -60.0f + 760.0f * unit(random);
+            const float cy = piled         ? pileY + 2.0f * unit(random)
+                             : alongBottom ? 480.0f - 12.0f * unit(random)
+                                           : -60.0f + 600.0f * unit(random);
             const float dx = size * std::cos(angle), dy = size * std::sin(angle), side = f.thinness * size;
             const float x[3] = {cx - dx, cx + dx, cx + side * (unit(random) - 0.5f) - dy * f.thinness};
             const float y[3] = {cy - dy, cy + dy, cy + side * (unit(random) - 0.5f) + dx * f.thinness};
