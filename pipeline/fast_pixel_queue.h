@@ -34,19 +34,24 @@ struct PixelQueue {
     int length;
 };
 
+// Calls `f` with each of the queue's arrays.
+template <typename F>
+SW_INLINE void eachArray(PixelQueue& q, F f) {
+    f(q.e[0]);
+    f(q.e[1]);
+    f(q.e[2]);
+    f(q.x);
+    f(q.y);
+    f(q.triangle);
+}
+
 // Empties the queue and zeroes its lanes, so that those past the length that
 // a group reads hold numbers too.
 SW_INLINE void clearQueue(PixelQueue& q) {
-    const auto clear = [](int32_t* values) {
+    eachArray(q, [](int32_t* values) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_setzero_si256());
         _mm256_store_si256(reinterpret_cast<__m256i*>(values + laneCount), _mm256_setzero_si256());
-    };
-    clear(q.e[0]);
-    clear(q.e[1]);
-    clear(q.e[2]);
-    clear(q.x);
-    clear(q.y);
-    clear(q.triangle);
+    });
     q.length = 0;
 }
 
@@ -196,16 +201,10 @@ SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQue
         if (q.length >= laneCount) {
             shadeQueuedGroup(q, _mm256_set1_epi32(-1), batch, t);
             q.length -= laneCount;
-            const auto shift = [](int32_t* values) {
+            eachArray(q, [](int32_t* values) {
                 _mm256_store_si256(reinterpret_cast<__m256i*>(values),
                                    _mm256_load_si256(reinterpret_cast<const __m256i*>(values + laneCount)));
-            };
-            shift(q.e[0]);
-            shift(q.e[1]);
-            shift(q.e[2]);
-            shift(q.x);
-            shift(q.y);
-            shift(q.triangle);
+            });
         }
     }
 }
