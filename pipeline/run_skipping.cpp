@@ -99,9 +99,9 @@ RunSkipTest makeRunSkipTest(const glm::mat4& model, const glm::mat4& projection)
             test.slope[i][k] = distance[i];
             test.error[i][k] = errorScale * magnitude[i];
         }
-        const double floor = 16.0 * flushed * rowSums + 32.0 * flushed;
-        test.outsideConstant[k] = distance[3] + errorScale * magnitude[3] + floor;
-        test.insideConstant[k] = distance[3] - errorScale * magnitude[3] - floor;
+        const double flushFloor = 16.0 * flushed * rowSums + 32.0 * flushed;
+        test.outsideConstant[k] = distance[3] + errorScale * magnitude[3] + flushFloor;
+        test.insideConstant[k] = distance[3] - errorScale * magnitude[3] - flushFloor;
     }
     return test;
 }
