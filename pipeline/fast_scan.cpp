@@ -39,6 +39,16 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const 
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
+
+    // A depth outside [0, 1) ends the process in toDepth. With exact edge
+    // values it cannot happen, so only the other triangles test it: a pixel's
+    // edge value k is floor(T_k / grid) for the unrounded edge product T_k,
+    // and the area is floor((T_0 + T_1 + T_2) / grid), so on a covered pixel
+    // the three values, none negative, sum to at most the area. z/w there is
+    // a weighted mean of the corners' z/w, which set-up keeps within
+    // [0, maxCornerDepth], raised by at most eight roundings of 2^-24 (the
+    // weights' conversion, products and sums, 1/area and the product with
+    // it): never 1, and no term is negative.
     const int32_t width = s.maxX - s.minX + 1;
     if (t.vector && exactEdges && width <= 4) {
         if (width <= 2) {
@@ -57,18 +67,10 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const 
         return;
     }
 
-    // A depth outside [0, 1) ends the process in toDepth. With exact edge
-    // values it cannot happen: a pixel's edge value k is floor(T_k / grid)
-    // for the unrounded edge product T_k, and the area is
-    // floor((T_0 + T_1 + T_2) / grid), so on a covered pixel the three
-    // values, none negative, sum to at most the area. z/w there is a weighted
-    // mean of the corners' z/w, which set-up keeps within [0, maxCornerDepth],
-    // raised by at most eight roundings of 2^-24 (the weights' conversion,
-    // products and sums, 1/area and the product with it): never 1, and no
-    // term is negative. Triangles whose edge values may wrap test every group;
-    // at the first that fails, scanTriangle goes over the pixels again in its
-    // own order and stops at the first such one with its message. What was
-    // drawn on the way is lost with the process.
+    // Triangles whose edge values may wrap test every group: at the first
+    // that fails, scanTriangle goes over the pixels again in its own order
+    // and stops at the first such one with its message. What was drawn on
+    // the way is lost with the process.
     if (!exactEdges) {
         if (!scanBox(s, l, t)) {
             storeAttributes(l, s);
