@@ -330,7 +330,7 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
 // A triangle with corners half a million pixels off the frame: its edge
 // values wrap in 32 bits, the depths interpolated from them leave [0, 1), and
 // every path stops the process with the reference's message.
-TEST(RenderPaths, screenTrianglesStopEveryPathAlike) {
+TEST(RenderPaths, wrappingTriangleStopsEveryPathAlike) {
     if (!renderPathSupported(RenderPath::avx2)) GTEST_SKIP() << "this processor has no AVX2";
     createSurfaces(framebuffer, frameWidth, frameHeight);
     renderContext.currentTexture = makeTexture(64, 64, 6, true);
