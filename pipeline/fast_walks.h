@@ -189,9 +189,10 @@ SW_INLINE void scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target
 }
 
 // Boxes up to twice as wide as a group: every pixel of a row tested in two
-// groups side by side, as in scanNarrowBox; for such boxes this costs less
-// than working out each row's span. When the row's covered pixels fit in
-// eight columns, one group placed where they start shades them all.
+// groups side by side, as the narrow boxes test every block; for such boxes
+// this costs less than working out each row's span. When the row's covered
+// pixels fit in eight columns, one group placed where they start shades them
+// all.
 SW_INLINE void scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const __m256i all = _mm256_set1_epi32(-1);
     const __m256i lane = laneColumn<laneCount>();
