@@ -205,8 +205,9 @@ Model* syntheticModel() {
 // where the centres lie (0: anywhere around the frame, 1: near its
 // bottom-right corner, 2: along its right or bottom edge, 3: four at a time
 // piled up within a few pixels of one point, overlapping), whether corners sit
-// on whole pixels (edges through sample points), whether every corner lies at the deepest usable z/w (the
-// interpolated depths then come within a few roundings of 1)}.
+// on whole pixels (edges through sample points), whether every corner lies at
+// the deepest usable z/w (the interpolated depths then come within a few
+// roundings of 1)}.
 constexpr size_t shapesPerFamily = 600;  // each drawn in both windings
 
 std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
