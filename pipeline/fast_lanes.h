@@ -92,15 +92,14 @@ SW_INLINE void storeAttributes(const Lanes& l, TriangleSetup& s) {
     }
 }
 
-// Lane `k` of every attribute of `batch`, in every lane of `l`.
-SW_INLINE void laneOf(const Lanes& batch, int32_t k, Lanes& l) {
-    const __m256i lane = _mm256_set1_epi32(k);
+// In lane k of `l`, lane `from`[k] of every attribute of `batch`.
+SW_INLINE void lanesOfBatch(const Lanes& batch, __m256i from, Lanes& l) {
 #pragma GCC unroll 4
     for (int a = 0; a < 4; ++a) {
 #pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(batch.attr[a][c], lane);
+        for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(batch.attr[a][c], from);
     }
-    l.inv = _mm256_permutevar8x32_ps(batch.inv, lane);
+    l.inv = _mm256_permutevar8x32_ps(batch.inv, from);
 }
 
 // b[0] * a[0] + b[1] * a[1] + b[2] * a[2], summed left to right, times 1/area,

@@ -95,32 +95,25 @@ SW_INLINE __m256i loadVector(const T* from) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(from));
 }
 
-// Shades the lanes of `lanes` of the queue's first group, no two of them the
-// same pixel.
-SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, const Lanes& batch, const Target& t) {
+// Shades the lanes of `lanes` of the queue's first group, whose depth cells
+// are `cell`, no two of them the same pixel.
+SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell, const Lanes& batch, const Target& t) {
     RenderContext& rc = renderContext;
     SW_COUNT(groups, 1);
-    const __m256i triangle = loadVector(q.triangle);
     Lanes l;
-    for (int a = 0; a < 4; ++a) {
-        for (int c = 0; c < 3; ++c) l.attr[a][c] = _mm256_permutevar8x32_ps(batch.attr[a][c], triangle);
-    }
-    l.inv = _mm256_permutevar8x32_ps(batch.inv, triangle);
+    lanesOfBatch(batch, loadVector(q.triangle), l);
     const __m256 b[3] = {_mm256_cvtepi32_ps(loadVector(q.e[0])), _mm256_cvtepi32_ps(loadVector(q.e[1])),
                          _mm256_cvtepi32_ps(loadVector(q.e[2]))};
     const __m256i depth = depthsOf(b, l);
 
-    // Cell indices; lanes outside `lanes` read cell 0 and write nothing.
-    const __m256i x = loadVector(q.x), y = loadVector(q.y);
-    alignas(32) int32_t cell[laneCount];
-    _mm256_store_si256(
-        reinterpret_cast<__m256i*>(cell),
-        _mm256_and_si256(lanes, _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rc.zbuffer.w)), x)));
+    // Lanes outside `lanes` read cell 0 and write nothing.
+    alignas(32) int32_t at[laneCount];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_and_si256(lanes, cell));
     const uint32_t* z = rc.zbuffer.buffer;
-    const __m256i cells = _mm256_setr_epi32(static_cast<int32_t>(z[cell[0]]), static_cast<int32_t>(z[cell[1]]),
-                                            static_cast<int32_t>(z[cell[2]]), static_cast<int32_t>(z[cell[3]]),
-                                            static_cast<int32_t>(z[cell[4]]), static_cast<int32_t>(z[cell[5]]),
-                                            static_cast<int32_t>(z[cell[6]]), static_cast<int32_t>(z[cell[7]]));
+    const __m256i cells = _mm256_setr_epi32(static_cast<int32_t>(z[at[0]]), static_cast<int32_t>(z[at[1]]),
+                                            static_cast<int32_t>(z[at[2]]), static_cast<int32_t>(z[at[3]]),
+                                            static_cast<int32_t>(z[at[4]]), static_cast<int32_t>(z[at[5]]),
+                                            static_cast<int32_t>(z[at[6]]), static_cast<int32_t>(z[at[7]]));
     const __m256i passed = nearerLanes(depth, cells, lanes);
     if (_mm256_testz_si256(passed, passed)) return;
 
@@ -128,14 +121,15 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, const Lanes&
     const __m256i colour = texelsAt(b, l, t, passed, written);
     alignas(32) int32_t pixel[laneCount];
     alignas(32) uint32_t colours[laneCount], depths[laneCount];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(pixel),
-                       _mm256_add_epi32(_mm256_mullo_epi32(y, _mm256_set1_epi32(rc.framebufferWidth)), x));
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(pixel),
+        _mm256_add_epi32(_mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(rc.framebufferWidth)), loadVector(q.x)));
     _mm256_store_si256(reinterpret_cast<__m256i*>(colours), colour);
     _mm256_store_si256(reinterpret_cast<__m256i*>(depths), depth);
     for (unsigned bits = laneBits(written); bits != 0; bits &= bits - 1) {
         const int k = __builtin_ctz(bits);
         rc.framebufferPixels[pixel[k]] = colours[k];
-        rc.zbuffer.buffer[cell[k]] = depths[k];
+        rc.zbuffer.buffer[at[k]] = depths[k];
     }
 }
 
@@ -143,14 +137,13 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, const Lanes&
 // batch may overlap: where two lanes are the same pixel, each triangle's
 // lanes go in turn, first queued first.
 SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Lanes& batch, const Target& t) {
+    const __m256i cell = _mm256_add_epi32(
+        _mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(renderContext.zbuffer.w)), loadVector(q.x));
     const __m256i triangle = loadVector(q.triangle);
     const __m256i firstTriangle = _mm256_permutevar8x32_epi32(triangle, _mm256_setzero_si256());
     if (!_mm256_testc_si256(_mm256_cmpeq_epi32(triangle, firstTriangle), lanes)) {
-        // Depth cell numbers; lanes outside `lanes` get numbers of their own,
-        // below 0. Every pair of lanes is some rotation by one to four lanes
-        // apart.
-        const __m256i cell = _mm256_add_epi32(
-            _mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(renderContext.zbuffer.w)), loadVector(q.x));
+        // Lanes outside `lanes` get cell numbers of their own, below 0. Every
+        // pair of lanes is some rotation by one to four lanes apart.
         const __m256i where = select(lanes, cell, _mm256_sub_epi32(_mm256_set1_epi32(-1), laneColumn<laneCount>()));
         __m256i shared = _mm256_setzero_si256();
 #pragma GCC unroll 4
@@ -163,13 +156,13 @@ SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Lanes&
                 const __m256i first = _mm256_set1_epi32(__builtin_ctz(laneBits(rest)));
                 const __m256i one =
                     _mm256_and_si256(rest, _mm256_cmpeq_epi32(triangle, _mm256_permutevar8x32_epi32(triangle, first)));
-                shadeQueuedLanes(q, one, batch, t);
+                shadeQueuedLanes(q, one, cell, batch, t);
                 rest = _mm256_andnot_si256(one, rest);
             }
             return;
         }
     }
-    shadeQueuedLanes(q, lanes, batch, t);
+    shadeQueuedLanes(q, lanes, cell, batch, t);
 }
 
 // Shades whatever the queue holds.

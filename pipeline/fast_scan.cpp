@@ -60,7 +60,7 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const 
     }
     drainPixels(queue, batch, t);
     Lanes l;
-    laneOf(batch, lane, l);
+    lanesOfBatch(batch, _mm256_set1_epi32(lane), l);
     if (!t.vector) {
         storeAttributes(l, s);
         scanTriangle(s);
