@@ -20,7 +20,7 @@ namespace {
 // The boxes of tiny triangles and slivers, at most four pixels wide, hold a
 // pixel or two per block. Their covered pixels wait in a queue and are
 // shaded eight at a time, whatever triangle they belong to: each lane takes
-// its triangle's attributes from its lane of the batch. Pixels are still
+// its triangle's attributes from its lane of the queue's batch. Pixels are still
 // written in the order the triangles are drawn: the queue is emptied before
 // any other triangle is scanned, and where two lanes of a group are the same
 // pixel, each triangle's lanes are shaded in turn. Lanes past the length
@@ -32,6 +32,7 @@ struct PixelQueue {
     alignas(32) int32_t y[capacity];
     alignas(32) int32_t triangle[capacity];  // its lane in the batch
     int length;
+    const Lanes* batch;  // the attributes of the triangles queued
 };
 
 // Calls `f` with each of the queue's arrays.
@@ -45,14 +46,16 @@ SW_INLINE void eachArray(PixelQueue& q, F f) {
     f(q.triangle);
 }
 
-// Empties the queue and zeroes its lanes, so that those past the length that
-// a group reads hold numbers too.
-SW_INLINE void clearQueue(PixelQueue& q) {
+// An empty queue for the triangles whose attributes are the lanes of
+// `batch`. Its lanes are zeroed, so that those past the length that a group
+// reads hold numbers too.
+SW_INLINE void startQueue(PixelQueue& q, const Lanes& batch) {
     eachArray(q, [](int32_t* values) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_setzero_si256());
         _mm256_store_si256(reinterpret_cast<__m256i*>(values + laneCount), _mm256_setzero_si256());
     });
     q.length = 0;
+    q.batch = &batch;
 }
 
 // For each set of lanes, the permutation that moves them to the front in
@@ -97,11 +100,11 @@ SW_INLINE __m256i loadVector(const T* from) {
 
 // Shades the lanes of `lanes` of the queue's first group, whose depth cells
 // are `cell`, no two of them the same pixel.
-SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell, const Lanes& batch, const Target& t) {
+SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell, const Target& t) {
     RenderContext& rc = renderContext;
     SW_COUNT(groups, 1);
     Lanes l;
-    lanesOfBatch(batch, loadVector(q.triangle), l);
+    lanesOfBatch(*q.batch, loadVector(q.triangle), l);
     const __m256 b[3] = {_mm256_cvtepi32_ps(loadVector(q.e[0])), _mm256_cvtepi32_ps(loadVector(q.e[1])),
                          _mm256_cvtepi32_ps(loadVector(q.e[2]))};
     const __m256i depth = depthsOf(b, l);
@@ -136,7 +139,7 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell
 // Shades the lanes of `lanes` of the queue's first group. Triangles of a
 // batch may overlap: where two lanes are the same pixel, each triangle's
 // lanes go in turn, first queued first.
-SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Lanes& batch, const Target& t) {
+SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Target& t) {
     const __m256i cell = _mm256_add_epi32(
         _mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(renderContext.zbuffer.w)), loadVector(q.x));
     const __m256i triangle = loadVector(q.triangle);
@@ -156,27 +159,26 @@ SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Lanes&
                 const __m256i first = _mm256_set1_epi32(__builtin_ctz(laneBits(rest)));
                 const __m256i one =
                     _mm256_and_si256(rest, _mm256_cmpeq_epi32(triangle, _mm256_permutevar8x32_epi32(triangle, first)));
-                shadeQueuedLanes(q, one, cell, batch, t);
+                shadeQueuedLanes(q, one, cell, t);
                 rest = _mm256_andnot_si256(one, rest);
             }
             return;
         }
     }
-    shadeQueuedLanes(q, lanes, cell, batch, t);
+    shadeQueuedLanes(q, lanes, cell, t);
 }
 
 // Shades whatever the queue holds.
-SW_INLINE void drainPixels(PixelQueue& q, const Lanes& batch, const Target& t) {
+SW_INLINE void drainPixels(PixelQueue& q, const Target& t) {
     if (q.length == 0) return;
-    shadeQueuedGroup(q, _mm256_cmpgt_epi32(_mm256_set1_epi32(q.length), laneColumn<laneCount>()), batch, t);
+    shadeQueuedGroup(q, _mm256_cmpgt_epi32(_mm256_set1_epi32(q.length), laneColumn<laneCount>()), t);
     q.length = 0;
 }
 
 // Boxes at most W pixels wide: one column of blocks down the box, the covered
 // pixels queued.
 template <int W>
-SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQueue& q, const Lanes& batch,
-                              const Target& t) {
+SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQueue& q, const Target& t) {
     constexpr int rows = laneCount / W;
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
     const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(s.minX), laneColumn<W>());
@@ -192,7 +194,7 @@ SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQue
         if (bits == 0) continue;
         queuePixels(q, e, x, _mm256_add_epi32(_mm256_set1_epi32(y), laneRow<W>()), triangle, bits);
         if (q.length >= laneCount) {
-            shadeQueuedGroup(q, _mm256_set1_epi32(-1), batch, t);
+            shadeQueuedGroup(q, _mm256_set1_epi32(-1), t);
             q.length -= laneCount;
             eachArray(q, [](int32_t* values) {
                 _mm256_store_si256(reinterpret_cast<__m256i*>(values),

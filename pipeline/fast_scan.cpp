@@ -31,8 +31,8 @@ namespace {
 // scanTriangle eight pixels at a time, for the set-up `s` whose attributes
 // are lane `lane` of `batch` (those of `s` itself need not be filled in).
 // `exactEdges` says that no edge value of the box wraps in 32 bits. Narrow
-// boxes' pixels may be left in `queue`, which the caller drains with the same
-// batch before anything else is drawn.
+// boxes of such triangles leave their pixels in `queue`, whose batch is then
+// `batch`; the caller drains it before anything else is drawn.
 void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t, bool exactEdges,
                       PixelQueue& queue) {
     SW_COUNT(scanned, 1);
@@ -52,13 +52,13 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const 
     const int32_t width = s.maxX - s.minX + 1;
     if (t.vector && exactEdges && width <= 4) {
         if (width <= 2) {
-            queueNarrowBox<2>(s, lane, queue, batch, t);
+            queueNarrowBox<2>(s, lane, queue, t);
         } else {
-            queueNarrowBox<4>(s, lane, queue, batch, t);
+            queueNarrowBox<4>(s, lane, queue, t);
         }
         return;
     }
-    drainPixels(queue, batch, t);
+    drainPixels(queue, t);
     Lanes l;
     lanesOfBatch(batch, _mm256_set1_epi32(lane), l);
     if (!t.vector) {
@@ -122,9 +122,9 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
         broadcastLanes(setup, l);
         const Target target = drawTarget(renderContext.currentTexture);
         PixelQueue queue;
-        clearQueue(queue);
+        startQueue(queue, l);
         scanTriangleAvx2(setup, l, 0, target, exactEdges, queue);
-        drainPixels(queue, l, target);
+        drainPixels(queue, target);
     }
     SW_STAGE(vertex);
 }
@@ -225,7 +225,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
 
     const Target target = drawTarget(rc.currentTexture);
     PixelQueue queue;
-    clearQueue(queue);
+    startQueue(queue, batch);
     for (unsigned work = acceptedLanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         TriangleSetup setup;
@@ -234,9 +234,6 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
             const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
             const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
             if (setupTriangle(t.vertex[0][3 * k], t.vertex[1][3 * k], t.vertex[2][3 * k], p0, p1, p2, setup)) {
-                // Its attributes are not the batch's: what waits is shaded first.
-                SW_STAGE(pixel);
-                drainPixels(queue, batch, target);
                 Lanes l;
                 broadcastLanes(setup, l);
                 scanTriangleAvx2(setup, l, 0, target, false, queue);
@@ -259,6 +256,6 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
         SW_STAGE(setup);
     }
     SW_STAGE(pixel);
-    drainPixels(queue, batch, target);
+    drainPixels(queue, target);
     SW_STAGE(vertex);
 }
