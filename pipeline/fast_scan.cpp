@@ -32,9 +32,10 @@ namespace {
 // are lane `lane` of `batch` (those of `s` itself need not be filled in).
 // `exactEdges` says that no edge value of the box wraps in 32 bits. Narrow
 // boxes of such triangles leave their pixels in `queue`, whose batch is then
-// `batch`; the caller drains it before anything else is drawn.
-void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t, bool exactEdges,
-                      PixelQueue& queue) {
+// `batch`; the caller drains it before anything else is drawn. Inlined into
+// the batch loop, which then pays for one call per batch, not per triangle.
+SW_INLINE void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t, bool exactEdges,
+                                PixelQueue& queue) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
@@ -87,6 +88,13 @@ void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const 
     }
 }
 
+// The same for a triangle set up on its own, whose attributes are in every
+// lane of `l`: kept out of line, as such triangles are few.
+__attribute__((noinline)) void scanTriangleAlone(TriangleSetup& s, const Lanes& l, const Target& t, bool exactEdges,
+                                                 PixelQueue& queue) {
+    scanTriangleAvx2(s, l, 0, t, exactEdges, queue);
+}
+
 // Corners at most this far from the origin, in pixels, keep the integer
 // set-up exact in 32-bit lanes: snapped coordinates, and box corners, then lie
 // within subPixelScale * limit of 0, every difference within twice that, and
@@ -123,7 +131,7 @@ void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex
         const Target target = drawTarget(renderContext.currentTexture);
         PixelQueue queue;
         startQueue(queue, l);
-        scanTriangleAvx2(setup, l, 0, target, exactEdges, queue);
+        scanTriangleAlone(setup, l, target, exactEdges, queue);
         drainPixels(queue, target);
     }
     SW_STAGE(vertex);
@@ -236,7 +244,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
             if (setupTriangle(t.vertex[0][3 * k], t.vertex[1][3 * k], t.vertex[2][3 * k], p0, p1, p2, setup)) {
                 Lanes l;
                 broadcastLanes(setup, l);
-                scanTriangleAvx2(setup, l, 0, target, false, queue);
+                scanTriangleAlone(setup, l, target, false, queue);
                 SW_STAGE(setup);
             }
             continue;
