@@ -243,53 +243,74 @@ SW_INLINE void scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
 // covered columns from the left, the others from the right. Worked out in
 // double precision with a margin far above its rounding error, the bounds are
 // never tighter than the exact ones, and the lanes' own edge tests decide
-// which pixels are covered.
+// which pixels are covered. The bounds of a stretch of rows are worked out
+// four rows at a time before its pixels are walked, so that the walk keeps
+// little besides the edge values in registers.
 SW_INLINE void scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t) {
     const double margin = 1.0 / 256.0, inf = std::numeric_limits<double>::infinity();
-    alignas(32) double leftStart[4] = {-inf, -inf, -inf, -inf}, leftSlope[4] = {};
-    alignas(32) double rightStart[4] = {inf, inf, inf, inf}, rightSlope[4] = {};
+    // Per edge: the bound at row 0 and its slope, as four equal rows; an edge
+    // that bounds the other side, or no side, gives no bound (infinity).
+    __m256d leftStart[3], leftSlope[3], rightStart[3], rightSlope[3];
     for (int k = 0; k < 3; ++k) {
         const double stepX = s.stepX[k];
-        if (s.stepX[k] > 0) {
-            leftStart[k] = -s.weight[k] / stepX - margin;
-            leftSlope[k] = -s.stepY[k] / stepX;
-        } else if (s.stepX[k] < 0) {
-            rightStart[k] = -s.weight[k] / stepX + margin;
-            rightSlope[k] = -s.stepY[k] / stepX;
-        }
+        const double start = -s.weight[k] / stepX, slope = -s.stepY[k] / stepX;
+        leftStart[k] = _mm256_set1_pd(s.stepX[k] > 0 ? start - margin : -inf);
+        rightStart[k] = _mm256_set1_pd(s.stepX[k] < 0 ? start + margin : inf);
+        leftSlope[k] = _mm256_set1_pd(s.stepX[k] > 0 ? slope : 0.0);
+        rightSlope[k] = _mm256_set1_pd(s.stepX[k] < 0 ? slope : 0.0);
     }
-    const __m256d left0 = _mm256_load_pd(leftStart), leftD = _mm256_load_pd(leftSlope);
-    const __m256d right0 = _mm256_load_pd(rightStart), rightD = _mm256_load_pd(rightSlope);
-    const __m128d lastColumn = _mm_set_sd(s.maxX - s.minX);
+    const int32_t lastColumn = s.maxX - s.minX;
+    const __m256d lowest = _mm256_set1_pd(-1.0), highest = _mm256_set1_pd(lastColumn + 1);
 
     const __m256i lane = laneColumn<laneCount>();
-    __m256i row[3], rowStep[3], step[3];
-    blockStart<laneCount>(s, row);
+    __m256i laneStart[3], step[3];
     for (int k = 0; k < 3; ++k) {
-        rowStep[k] = _mm256_set1_epi32(s.stepY[k]);
+        laneStart[k] = _mm256_mullo_epi32(lane, _mm256_set1_epi32(s.stepX[k]));
         step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
     }
-    for (int32_t j = 0; j <= s.maxY - s.minY; ++j, advance(row, rowStep)) {
-        const __m256d rowIndex = _mm256_set1_pd(j);
-        const __m256d left = _mm256_add_pd(left0, _mm256_mul_pd(rowIndex, leftD));
-        const __m256d right = _mm256_add_pd(right0, _mm256_mul_pd(rowIndex, rightD));
-        const __m128d left2 = _mm_max_pd(_mm256_castpd256_pd128(left), _mm256_extractf128_pd(left, 1));
-        const __m128d right2 = _mm_min_pd(_mm256_castpd256_pd128(right), _mm256_extractf128_pd(right, 1));
-        const __m128d first =
-            _mm_max_sd(_mm_ceil_sd(left2, _mm_max_sd(left2, _mm_unpackhi_pd(left2, left2))), _mm_setzero_pd());
-        const __m128d last =
-            _mm_min_sd(_mm_floor_sd(right2, _mm_min_sd(right2, _mm_unpackhi_pd(right2, right2))), lastColumn);
-        if (!(_mm_cvtsd_f64(first) <= _mm_cvtsd_f64(last))) continue;
-        const int32_t x0 = _mm_cvttsd_si32(first), x1 = _mm_cvttsd_si32(last);
-        __m256i offset[3], e[3] = {row[0], row[1], row[2]};
-        for (int k = 0; k < 3; ++k) {
-            offset[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * x0));
+    constexpr int stretch = 64;
+    alignas(16) int32_t first[stretch], last[stretch], startValue[3][stretch];
+    const int32_t rows = s.maxY - s.minY + 1;
+    for (int32_t j0 = 0; j0 < rows; j0 += stretch) {
+        const int32_t count = std::min(stretch, rows - j0);
+        // Bounds clamped to [-1, lastColumn + 1], so that they convert
+        // exactly (first > last on a row with no covered column), and the
+        // edge values at each row's first column, as the steps from the
+        // box's corner would reach them.
+        for (int32_t j = 0; j < count; j += 4) {
+            const __m128i rowIndices = _mm_add_epi32(_mm_set1_epi32(j0 + j), _mm_setr_epi32(0, 1, 2, 3));
+            const __m256d rowIndex = _mm256_cvtepi32_pd(rowIndices);
+            __m256d left = _mm256_set1_pd(-inf), right = _mm256_set1_pd(inf);
+#pragma GCC unroll 3
+            for (int k = 0; k < 3; ++k) {
+                left = _mm256_max_pd(left, _mm256_add_pd(leftStart[k], _mm256_mul_pd(rowIndex, leftSlope[k])));
+                right = _mm256_min_pd(right, _mm256_add_pd(rightStart[k], _mm256_mul_pd(rowIndex, rightSlope[k])));
+            }
+            const __m256d from = _mm256_min_pd(_mm256_max_pd(_mm256_ceil_pd(left), _mm256_setzero_pd()), highest);
+            const __m256d to = _mm256_max_pd(_mm256_min_pd(_mm256_floor_pd(right), _mm256_set1_pd(lastColumn)), lowest);
+            const __m128i columns = _mm256_cvttpd_epi32(from);
+            _mm_store_si128(reinterpret_cast<__m128i*>(first + j), columns);
+            _mm_store_si128(reinterpret_cast<__m128i*>(last + j), _mm256_cvttpd_epi32(to));
+#pragma GCC unroll 3
+            for (int k = 0; k < 3; ++k) {
+                const __m128i value = _mm_add_epi32(
+                    _mm_set1_epi32(s.weight[k]), _mm_add_epi32(_mm_mullo_epi32(rowIndices, _mm_set1_epi32(s.stepY[k])),
+                                                               _mm_mullo_epi32(columns, _mm_set1_epi32(s.stepX[k]))));
+                _mm_store_si128(reinterpret_cast<__m128i*>(startValue[k] + j), value);
+            }
         }
-        advance(e, offset);
-        for (int32_t x = x0; x <= x1; x += laneCount, advance(e, step)) {
-            const __m256i inSpan = _mm256_cmpgt_epi32(_mm256_set1_epi32(x1 - x + 1), lane);
-            const Group g{{e[0], e[1], e[2]}, coveredLanes(e, inSpan), s.minX + x, s.minY + j};
-            if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<laneCount>(l, t, g);
+        for (int32_t j = 0; j < count; ++j) {
+            const int32_t x0 = first[j], x1 = last[j];
+            if (x0 > x1) continue;
+            const int32_t y = s.minY + j0 + j;
+            __m256i e[3];
+#pragma GCC unroll 3
+            for (int k = 0; k < 3; ++k) e[k] = _mm256_add_epi32(laneStart[k], _mm256_set1_epi32(startValue[k][j]));
+            for (int32_t x = x0; x <= x1; x += laneCount, advance(e, step)) {
+                const __m256i inSpan = _mm256_cmpgt_epi32(_mm256_set1_epi32(x1 - x + 1), lane);
+                const Group g{{e[0], e[1], e[2]}, coveredLanes(e, inSpan), s.minX + x, y};
+                if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<laneCount>(l, t, g);
+            }
         }
     }
 }
