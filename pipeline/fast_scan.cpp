@@ -28,14 +28,24 @@ namespace {
 // repeats setupTriangle step for step where the integers allow
 // (setupTriangle itself serves the other triangles).
 
-// scanTriangle eight pixels at a time, for the set-up `s` whose attributes
-// are lane `lane` of `batch` (those of `s` itself need not be filled in).
-// `exactEdges` says that no edge value of the box wraps in 32 bits. Narrow
-// boxes of such triangles leave their pixels in `queue`, whose batch is then
-// `batch`; the caller drains it before anything else is drawn. Inlined into
-// the batch loop, which then pays for one call per batch, not per triangle.
-SW_INLINE void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t, bool exactEdges,
-                                PixelQueue& queue) {
+// scanTriangle itself, for draws the vector code does not serve, counted as
+// this path's. `s` holds the triangle's attributes.
+__attribute__((noinline)) void scanInOrder(const TriangleSetup& s) {
+    SW_COUNT(scanned, 1);
+    SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
+    SW_STAGE(pixel);
+    scanTriangle(s);
+}
+
+// scanTriangle eight pixels at a time, for a draw with t.vector set and a
+// triangle whose edge values do not wrap in 32 bits: the set-up `s`, whose
+// attributes are lane `lane` of `batch` (those of `s` itself need not be
+// filled in). Narrow boxes leave their pixels in `queue`, whose batch is
+// then `batch`; the caller drains it before anything else is drawn. Inlined
+// into the batch loop, which then pays for one call per batch, not per
+// triangle, and keeps the set-up out of memory.
+SW_INLINE void scanExactTriangle(const TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t,
+                                 PixelQueue& queue) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
@@ -51,7 +61,7 @@ SW_INLINE void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t la
     // weights' conversion, products and sums, 1/area and the product with
     // it): never 1, and no term is negative.
     const int32_t width = s.maxX - s.minX + 1;
-    if (t.vector && exactEdges && width <= 4) {
+    if (width <= 4) {
         if (width <= 2) {
             queueNarrowBox<2>(s, lane, queue, t);
         } else {
@@ -62,23 +72,6 @@ SW_INLINE void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t la
     drainPixels(queue, t);
     Lanes l;
     lanesOfBatch(batch, _mm256_set1_epi32(lane), l);
-    if (!t.vector) {
-        storeAttributes(l, s);
-        scanTriangle(s);
-        return;
-    }
-
-    // Triangles whose edge values may wrap test every group: at the first
-    // that fails, scanTriangle goes over the pixels again in its own order
-    // and stops at the first such one with its message. What was drawn on
-    // the way is lost with the process.
-    if (!exactEdges) {
-        if (!scanBox(s, l, t)) {
-            storeAttributes(l, s);
-            scanTriangle(s);
-        }
-        return;
-    }
     if (width <= laneCount) {
         scanRowPairs(s, l, t);
     } else if (width <= 2 * laneCount) {
@@ -88,11 +81,27 @@ SW_INLINE void scanTriangleAvx2(TriangleSetup& s, const Lanes& batch, int32_t la
     }
 }
 
-// The same for a triangle set up on its own, whose attributes are in every
-// lane of `l`: kept out of line, as such triangles are few.
-__attribute__((noinline)) void scanTriangleAlone(TriangleSetup& s, const Lanes& l, const Target& t, bool exactEdges,
-                                                 PixelQueue& queue) {
-    scanTriangleAvx2(s, l, 0, t, exactEdges, queue);
+// A triangle set up on its own, whose attributes are in `s` and in every
+// lane of `l`; `exactEdges` says that no edge value of its box wraps in 32
+// bits. Kept out of line, as such triangles are few.
+__attribute__((noinline)) void scanTriangleAlone(const TriangleSetup& s, const Lanes& l, const Target& t,
+                                                 bool exactEdges, PixelQueue& queue) {
+    if (!t.vector) {
+        scanInOrder(s);
+    } else if (exactEdges) {
+        scanExactTriangle(s, l, 0, t, queue);
+    } else {
+        // Triangles whose edge values may wrap test every group: at the
+        // first that fails, scanTriangle goes over the pixels again in its
+        // own order and stops at the first such one with its message. What
+        // was drawn on the way is lost with the process.
+        SW_COUNT(scanned, 1);
+        SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
+        SW_STAGE(pixel);
+        if (s.maxX < s.minX || s.maxY < s.minY) return;
+        drainPixels(queue, t);
+        if (!scanBox(s, l, t)) scanTriangle(s);
+    }
 }
 
 // Corners at most this far from the origin, in pixels, keep the integer
@@ -109,6 +118,40 @@ SW_INLINE __m256i crossOverGrid(__m256i a, __m256i b, __m256i c, __m256i d, __m2
     const __m256i first = _mm256_mullo_epi32(_mm256_sub_epi32(a, b), _mm256_sub_epi32(c, d));
     const __m256i second = _mm256_mullo_epi32(_mm256_sub_epi32(e, f), _mm256_sub_epi32(g, h));
     return _mm256_srai_epi32(_mm256_sub_epi32(first, second), subPixelBits);
+}
+
+// The integer set-up of a batch's triangles, one per lane, indexed as in
+// TriangleSetup.
+struct BatchSetup {
+    alignas(32) int32_t minX[laneCount], minY[laneCount], maxX[laneCount], maxY[laneCount];
+    alignas(32) int32_t weight[3][laneCount], stepX[3][laneCount], stepY[3][laneCount];
+    alignas(32) float area[laneCount];
+};
+
+// Lane k's set-up, without its attributes.
+SW_INLINE TriangleSetup laneSetup(const BatchSetup& b, int k) {
+    TriangleSetup s;
+    s.area = b.area[k];
+    s.minX = b.minX[k];
+    s.minY = b.minY[k];
+    s.maxX = b.maxX[k];
+    s.maxY = b.maxY[k];
+#pragma GCC unroll 3
+    for (int e = 0; e < 3; ++e) {
+        s.weight[e] = b.weight[e][k];
+        s.stepX[e] = b.stepX[e][k];
+        s.stepY[e] = b.stepY[e][k];
+    }
+    return s;
+}
+
+// scanInOrder for lane k, with its attributes from `batch`.
+__attribute__((noinline)) void scanLaneInOrder(const BatchSetup& b, const Lanes& batch, int k) {
+    TriangleSetup s = laneSetup(b, k);
+    Lanes l;
+    lanesOfBatch(batch, _mm256_set1_epi32(k), l);
+    storeAttributes(l, s);
+    scanInOrder(s);
 }
 
 SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
@@ -192,24 +235,20 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const __m256i px = _mm256_slli_epi32(minX, subPixelBits);
     const __m256i py = _mm256_slli_epi32(minY, subPixelBits);
 
-    struct Lanes32 {
-        alignas(32) int32_t v[laneCount];
-    };
-    Lanes32 box[4], weight[3], stepX[3], stepY[3];
-    alignas(32) float area[laneCount];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(box[0].v), minX);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(box[1].v), minY);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(box[2].v), maxX);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(box[3].v), maxY);
-    _mm256_store_ps(area, _mm256_cvtepi32_ps(doubledArea));
+    BatchSetup b;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(b.minX), minX);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(b.minY), minY);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(b.maxX), maxX);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(b.maxY), maxY);
+    _mm256_store_ps(b.area, _mm256_cvtepi32_ps(doubledArea));
     // Edge values at the box corner and their steps, indexed as in
     // TriangleSetup.
     for (int k = 0; k < 3; ++k) {
-        const int a = (k + 1) % 3, b = (k + 2) % 3;
-        _mm256_store_si256(reinterpret_cast<__m256i*>(weight[k].v),
-                           crossOverGrid(py, Y[a], X[b], X[a], px, X[a], Y[b], Y[a]));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(stepX[k].v), _mm256_sub_epi32(Y[a], Y[b]));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(stepY[k].v), _mm256_sub_epi32(X[b], X[a]));
+        const int a = (k + 1) % 3, c = (k + 2) % 3;
+        _mm256_store_si256(reinterpret_cast<__m256i*>(b.weight[k]),
+                           crossOverGrid(py, Y[a], X[c], X[a], px, X[a], Y[c], Y[a]));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(b.stepX[k]), _mm256_sub_epi32(Y[a], Y[c]));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(b.stepY[k]), _mm256_sub_epi32(X[c], X[a]));
     }
 
     // perVertex's divisions for every corner of every lane, and 1/area.
@@ -236,32 +275,24 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     startQueue(queue, batch);
     for (unsigned work = acceptedLanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
-        TriangleSetup setup;
         if (((nearLanes >> k) & 1u) == 0) {
             const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
             const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
             const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
+            TriangleSetup setup;
             if (setupTriangle(t.vertex[0][3 * k], t.vertex[1][3 * k], t.vertex[2][3 * k], p0, p1, p2, setup)) {
                 Lanes l;
                 broadcastLanes(setup, l);
                 scanTriangleAlone(setup, l, target, false, queue);
                 SW_STAGE(setup);
             }
-            continue;
+        } else if (!target.vector) {
+            scanLaneInOrder(b, batch, k);
+            SW_STAGE(setup);
+        } else {
+            scanExactTriangle(laneSetup(b, k), batch, k, target, queue);
+            SW_STAGE(setup);
         }
-        setup.area = area[k];
-        setup.minX = box[0].v[k];
-        setup.minY = box[1].v[k];
-        setup.maxX = box[2].v[k];
-        setup.maxY = box[3].v[k];
-#pragma GCC unroll 3
-        for (int e = 0; e < 3; ++e) {
-            setup.weight[e] = weight[e].v[k];
-            setup.stepX[e] = stepX[e].v[k];
-            setup.stepY[e] = stepY[e].v[k];
-        }
-        scanTriangleAvx2(setup, batch, k, target, true, queue);
-        SW_STAGE(setup);
     }
     SW_STAGE(pixel);
     drainPixels(queue, target);

@@ -251,6 +251,7 @@ SW_INLINE void scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t
     // Per edge: the bound at row 0 and its slope, as four equal rows; an edge
     // that bounds the other side, or no side, gives no bound (infinity).
     __m256d leftStart[3], leftSlope[3], rightStart[3], rightSlope[3];
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         const double stepX = s.stepX[k];
         const double start = -s.weight[k] / stepX, slope = -s.stepY[k] / stepX;
@@ -264,6 +265,7 @@ SW_INLINE void scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t
 
     const __m256i lane = laneColumn<laneCount>();
     __m256i laneStart[3], step[3];
+#pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         laneStart[k] = _mm256_mullo_epi32(lane, _mm256_set1_epi32(s.stepX[k]));
         step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepX[k]) * laneCount));
