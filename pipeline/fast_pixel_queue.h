@@ -138,8 +138,10 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell
 
 // Shades the lanes of `lanes` of the queue's first group. Triangles of a
 // batch may overlap: where two lanes are the same pixel, each triangle's
-// lanes go in turn, first queued first.
-SW_INLINE void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Target& t) {
+// lanes go in turn, first queued first. Out of line: a packed group is
+// shaded once per eight pixels queued, and inlined into the batch loop its
+// code crowded the registers of every walk there.
+__attribute__((noinline)) void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Target& t) {
     const __m256i cell = _mm256_add_epi32(
         _mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(renderContext.zbuffer.w)), loadVector(q.x));
     const __m256i triangle = loadVector(q.triangle);
