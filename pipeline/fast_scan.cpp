@@ -28,12 +28,18 @@ namespace {
 // repeats setupTriangle step for step where the integers allow
 // (setupTriangle itself serves the other triangles).
 
-// scanTriangle itself, for draws the vector code does not serve, counted as
-// this path's. `s` holds the triangle's attributes.
-__attribute__((noinline)) void scanInOrder(const TriangleSetup& s) {
+// Counts a triangle whose box is about to be scanned, and charges the time
+// from here on to the pixel stage.
+SW_INLINE void countScanned([[maybe_unused]] const TriangleSetup& s) {
     SW_COUNT(scanned, 1);
     SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
     SW_STAGE(pixel);
+}
+
+// scanTriangle itself, for draws the vector code does not serve, counted as
+// this path's. `s` holds the triangle's attributes.
+__attribute__((noinline)) void scanInOrder(const TriangleSetup& s) {
+    countScanned(s);
     scanTriangle(s);
 }
 
@@ -46,9 +52,7 @@ __attribute__((noinline)) void scanInOrder(const TriangleSetup& s) {
 // triangle, and keeps the set-up out of memory.
 SW_INLINE void scanExactTriangle(const TriangleSetup& s, const Lanes& batch, int32_t lane, const Target& t,
                                  PixelQueue& queue) {
-    SW_COUNT(scanned, 1);
-    SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
-    SW_STAGE(pixel);
+    countScanned(s);
     if (s.maxX < s.minX || s.maxY < s.minY) return;
 
     // A depth outside [0, 1) ends the process in toDepth. With exact edge
@@ -83,7 +87,8 @@ SW_INLINE void scanExactTriangle(const TriangleSetup& s, const Lanes& batch, int
 
 // A triangle set up on its own, whose attributes are in `s` and in every
 // lane of `l`; `exactEdges` says that no edge value of its box wraps in 32
-// bits. Kept out of line, as such triangles are few.
+// bits, and then its narrow boxes' pixels go to `queue`, which must have
+// been started with `l`. Kept out of line, as such triangles are few.
 __attribute__((noinline)) void scanTriangleAlone(const TriangleSetup& s, const Lanes& l, const Target& t,
                                                  bool exactEdges, PixelQueue& queue) {
     if (!t.vector) {
@@ -95,9 +100,7 @@ __attribute__((noinline)) void scanTriangleAlone(const TriangleSetup& s, const L
         // first that fails, scanTriangle goes over the pixels again in its
         // own order and stops at the first such one with its message. What
         // was drawn on the way is lost with the process.
-        SW_COUNT(scanned, 1);
-        SW_COUNT(boxPixels, boxArea(s.minX, s.minY, s.maxX, s.maxY));
-        SW_STAGE(pixel);
+        countScanned(s);
         if (s.maxX < s.minX || s.maxY < s.minY) return;
         drainPixels(queue, t);
         if (!scanBox(s, l, t)) scanTriangle(s);

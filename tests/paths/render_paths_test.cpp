@@ -330,8 +330,9 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
         EXPECT_EQ(difference(want.pixels, got.pixels), "") << "pixels, family " << family;
         EXPECT_EQ(difference(want.depth, got.depth), "") << "depth, family " << family;
     };
-    for (size_t family = 0; family < corners.size() / familyCorners; ++family)
+    for (size_t family = 0; family < corners.size() / familyCorners; ++family) {
         expectSame(family, std::numeric_limits<float>::infinity());
+    }
     // A depth buffer a row short of the framebuffer: the vector scan hands
     // every triangle to scanTriangle, with the attributes of its lane.
     renderContext.zbuffer.h = frameHeight - 1;
