@@ -19,6 +19,7 @@
 #include <stb/stb_image.h>
 
 #include "assets/image_checks.h"
+#include "assets/texture.h"
 
 #include "scene_files.h"
 
@@ -312,6 +313,53 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         EXPECT_EQ(imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), cases[i].second)
             << "case " << i;
     }
+}
+
+// A paletted PNG of one row of four pixels, indices 0 to 3, with the palette
+// `colours` (three bytes an entry) and, unless empty, the transparency chunk
+// `opacities`. Checksums are left 0: the decoder reads none.
+std::string palettedPng(const std::string& colours, const std::string& opacities) {
+    const auto chunk = [](const char* type, const std::string& data) {
+        std::string bytes;
+        for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(data.size() >> shift);
+        return bytes + type + data + std::string(4, '\0');
+    };
+    // The image data: no filter, then the indices, as one stored block of a
+    // zlib stream.
+    const uint8_t row[] = {0, 0, 1, 2, 3};
+    uint32_t a = 1, b = 0;  // the stream's Adler-32 checksum
+    for (const uint8_t byte : row) a = (a + byte) % 65521, b = (b + a) % 65521;
+    std::string data("\x78\x01\x01\x05\0\xFA\xFF", 7);
+    data.append(reinterpret_cast<const char*>(row), sizeof row);
+    for (int shift = 24; shift >= 0; shift -= 8) data += static_cast<char>((b << 16 | a) >> shift);
+    const std::string header("\0\0\0\4\0\0\0\1\x08\x03\0\0\0", 13);  // 4 x 1, 8-bit indices
+    std::string png = "\x89PNG\r\n\x1A\n" + chunk("IHDR", header) + chunk("PLTE", colours);
+    if (!opacities.empty()) png += chunk("tRNS", opacities);
+    return png + chunk("IDAT", data) + chunk("IEND", "");
+}
+
+TEST(BadAssets, palettedPngsShowIndicesPastTheirPaletteAsOpaqueBlack) {
+    std::filesystem::create_directories(HOSTILE_WORK_DIR);
+    const std::string path = std::string(HOSTILE_WORK_DIR) + "/palette.png";
+    const auto decoded = [&](const std::string& png) {
+        scene_files::writeFile(path, png);
+        Texture* tex = decodeTexture(path.c_str());
+        std::vector<uint8_t> texels;
+        if (tex != nullptr) texels.assign(tex->data, tex->data + 4 * tex->width * tex->height);
+        delete tex;
+        return texels;
+    };
+    // Two colours, the first half transparent; indices 2 and 3 have none.
+    const std::string twoColours("\xFF\0\0\0\xFF\0", 6);
+    const std::vector<uint8_t> want = {255, 0, 0, 128, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
+    EXPECT_EQ(decoded(palettedPng(twoColours, "\x80")), want);
+    // A second palette chunk keeps the first one's entries past its own.
+    const std::string paletteChunk = palettedPng(twoColours, "").substr(33, 18);
+    std::string twice = palettedPng("\x10\x20\x30", "");
+    twice.insert(twice.find("PLTE") - 4, paletteChunk);
+    EXPECT_EQ(decoded(twice), (std::vector<uint8_t>{16, 32, 48, 255, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255}));
+    // A transparency chunk longer than its palette is still refused.
+    EXPECT_TRUE(decoded(palettedPng(twoColours, "\x80\x80\x80")).empty());
 }
 
 int main(int argc, char** argv) {
