@@ -23,7 +23,7 @@
 #include <stb/stb_image_resize.h>
 
 #include "assets/image_checks.h"
-#include "assets/png_palette.h"
+#include "assets/image_palettes.h"
 #include "base/check.h"
 #include "base/platform.h"
 
@@ -94,7 +94,7 @@ Texture* newTexture(int32_t width, int32_t height) {
 Texture* decodeTexture(const char* path) {
     // The file is read once and decoded from memory, after the checks for
     // contents the decoder mishandles and with its palettes made whole.
-    const std::vector<uint8_t> contents = withFullPalettes(fileContents(path));
+    const std::vector<uint8_t> contents = withWholePalettes(fileContents(path));
     if (contents.empty() || contents.size() > static_cast<size_t>(INT32_MAX)) return nullptr;
     if (!imageSafeToDecode(contents.data(), contents.size())) return nullptr;
     // Sides the header declares beyond the limit are refused before decoding,

@@ -338,28 +338,48 @@ std::string palettedPng(const std::string& colours, const std::string& opacities
     return png + chunk("IDAT", data) + chunk("IEND", "");
 }
 
-TEST(BadAssets, palettedPngsShowIndicesPastTheirPaletteAsOpaqueBlack) {
+// A BMP of one row of four pixels, 8-bit indices 0 to 3, with the palette
+// `colours` (four bytes an entry, blue first).
+std::string palettedBmp(const std::string& colours) {
+    const auto le32 = [](size_t value) {
+        std::string bytes;
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i));
+        return bytes;
+    };
+    const size_t offset = 14 + 40 + colours.size();
+    return "BM" + le32(offset + 4) + le32(0) + le32(offset) + le32(40) + le32(4) + le32(1) +
+           std::string("\1\0\x08\0", 4) + std::string(24, '\0') + colours + std::string("\0\1\2\3", 4);
+}
+
+TEST(BadAssets, palettedImagesShowIndicesPastTheirPaletteAsOpaqueBlack) {
     std::filesystem::create_directories(HOSTILE_WORK_DIR);
-    const std::string path = std::string(HOSTILE_WORK_DIR) + "/palette.png";
-    const auto decoded = [&](const std::string& png) {
-        scene_files::writeFile(path, png);
+    const auto decoded = [](const std::string& name, const std::string& file) {
+        const std::string path = std::string(HOSTILE_WORK_DIR) + "/" + name;
+        scene_files::writeFile(path, file);
         Texture* tex = decodeTexture(path.c_str());
         std::vector<uint8_t> texels;
         if (tex != nullptr) texels.assign(tex->data, tex->data + 4 * tex->width * tex->height);
         delete tex;
         return texels;
     };
-    // Two colours, the first half transparent; indices 2 and 3 have none.
+    // Two colours, the first half transparent in the PNG; indices 2 and 3
+    // have none.
     const std::string twoColours("\xFF\0\0\0\xFF\0", 6);
-    const std::vector<uint8_t> want = {255, 0, 0, 128, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255};
-    EXPECT_EQ(decoded(palettedPng(twoColours, "\x80")), want);
+    const std::vector<uint8_t> black = {0, 0, 0, 255, 0, 0, 0, 255};
+    std::vector<uint8_t> want = {255, 0, 0, 128, 0, 255, 0, 255};
+    want.insert(want.end(), black.begin(), black.end());
+    EXPECT_EQ(decoded("palette.png", palettedPng(twoColours, "\x80")), want);
+    want[3] = 255;
+    EXPECT_EQ(decoded("palette.bmp", palettedBmp(std::string("\0\0\xFF\0\0\xFF\0\0", 8))), want);
     // A second palette chunk keeps the first one's entries past its own.
     const std::string paletteChunk = palettedPng(twoColours, "").substr(33, 18);
     std::string twice = palettedPng("\x10\x20\x30", "");
     twice.insert(twice.find("PLTE") - 4, paletteChunk);
-    EXPECT_EQ(decoded(twice), (std::vector<uint8_t>{16, 32, 48, 255, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255}));
+    want = {16, 32, 48, 255, 0, 255, 0, 255};
+    want.insert(want.end(), black.begin(), black.end());
+    EXPECT_EQ(decoded("twice.png", twice), want);
     // A transparency chunk longer than its palette is still refused.
-    EXPECT_TRUE(decoded(palettedPng(twoColours, "\x80\x80\x80")).empty());
+    EXPECT_TRUE(decoded("opacities.png", palettedPng(twoColours, "\x80\x80\x80")).empty());
 }
 
 int main(int argc, char** argv) {
