@@ -68,6 +68,8 @@ std::vector<uint8_t> withWholePngPalettes(std::vector<uint8_t> contents) {
 // counts the entries from the gap between the headers and the pixels, so the
 // pixels' offset moves by what is inserted; contents ending inside the
 // palette are first filled out with the zeros the decoder reads past the end.
+// An offset inside the headers makes the count negative and the decoder read
+// no entry at all: such contents come back empty, as undecodable.
 std::vector<uint8_t> withWholeBmpPalette(std::vector<uint8_t> contents) {
     if (contents.size() < 30 || contents[0] != 'B' || contents[1] != 'M') return contents;
     const uint8_t* bytes = contents.data();
@@ -83,7 +85,8 @@ std::vector<uint8_t> withWholeBmpPalette(std::vector<uint8_t> contents) {
     const long gap = static_cast<long>(offset) - 14 - (core ? 24 : static_cast<long>(headerSize));
     const long entries = core ? gap / 3 : gap >> 2;
     const long reachable = 1L << bits;
-    if (entries < 1 || entries >= reachable) return contents;
+    if (entries < 0) return {};
+    if (entries == 0 || entries >= reachable) return contents;
     const size_t start = 14 + headerSize, end = start + static_cast<size_t>(entries) * entrySize;
     if (contents.size() < end) contents.resize(end, 0);
     const size_t added = static_cast<size_t>(reachable - entries) * entrySize;

@@ -378,8 +378,12 @@ TEST(BadAssets, palettedImagesShowIndicesPastTheirPaletteAsOpaqueBlack) {
     want = {16, 32, 48, 255, 0, 255, 0, 255};
     want.insert(want.end(), black.begin(), black.end());
     EXPECT_EQ(decoded("twice.png", twice), want);
-    // A transparency chunk longer than its palette is still refused.
+    // A transparency chunk longer than its palette is still refused, and so
+    // is a BMP whose pixels start inside its headers (no palette is read).
     EXPECT_TRUE(decoded("opacities.png", palettedPng(twoColours, "\x80\x80\x80")).empty());
+    std::string inside = palettedBmp(std::string(8, '\0'));
+    inside[10] = 50;
+    EXPECT_TRUE(decoded("inside.bmp", inside).empty());
 }
 
 int main(int argc, char** argv) {
