@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -75,11 +76,13 @@ std::vector<uint8_t> withWholeBmpPalette(std::vector<uint8_t> contents) {
     const uint8_t* bytes = contents.data();
     const uint32_t offset = littleEndian(bytes + 10, 4), headerSize = littleEndian(bytes + 14, 4);
     const bool core = headerSize == 12;  // the oldest header: 16-bit sides, 3-byte entries
+    // Headers the decoder refuses are left as they are. The compression
+    // field is not read: the decoder refuses compressed images at these
+    // depths, so padding one changes nothing, while a field it takes for
+    // uncompressed (any negative value, read as an int) must be padded.
     if (offset > 0x7FFFFFFFu || (!core && headerSize < 40) || headerSize > 124) return contents;
-    if (!core && contents.size() < 34) return contents;
     const uint32_t bits = littleEndian(bytes + (core ? 24 : 28), 2);
     if (bits != 1 && bits != 4 && bits != 8) return contents;
-    if (!core && littleEndian(bytes + 30, 4) != 0) return contents;  // compressed: refused by the decoder
     // The decoder's own count of entries, and where they start.
     const size_t entrySize = core ? 3 : 4;
     const long gap = static_cast<long>(offset) - 14 - (core ? 24 : static_cast<long>(headerSize));

@@ -19,6 +19,7 @@
 #include <stb/stb_image.h>
 
 #include "assets/image_checks.h"
+#include "assets/image_palettes.h"
 #include "assets/texture.h"
 
 #include "scene_files.h"
@@ -370,7 +371,15 @@ TEST(BadAssets, palettedImagesShowIndicesPastTheirPaletteAsOpaqueBlack) {
     want.insert(want.end(), black.begin(), black.end());
     EXPECT_EQ(decoded("palette.png", palettedPng(twoColours, "\x80")), want);
     want[3] = 255;
-    EXPECT_EQ(decoded("palette.bmp", palettedBmp(std::string("\0\0\xFF\0\0\xFF\0\0", 8))), want);
+    // The BMP decoder writes alpha 255 itself, and memory it leaves unset may
+    // hold zeros, so the padding is also checked on the bytes: 254 entries
+    // more. A negative compression field is taken for none.
+    const std::string bmp = palettedBmp(std::string("\0\0\xFF\0\0\xFF\0\0", 8));
+    const std::string negative = bmp.substr(0, 33) + '\xFA' + bmp.substr(34);
+    for (const std::string& file : {bmp, negative}) {
+        EXPECT_EQ(decoded("palette.bmp", file), want);
+        EXPECT_EQ(withWholePalettes({file.begin(), file.end()}).size(), file.size() + 254 * 4);
+    }
     // A second palette chunk keeps the first one's entries past its own.
     const std::string paletteChunk = palettedPng(twoColours, "").substr(33, 18);
     std::string twice = palettedPng("\x10\x20\x30", "");
