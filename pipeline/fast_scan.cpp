@@ -287,15 +287,13 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
                 Lanes l;
                 broadcastLanes(setup, l);
                 scanTriangleAlone(setup, l, target, false, queue);
-                SW_STAGE(setup);
             }
         } else if (!target.vector) {
             scanLaneInOrder(b, batch, k);
-            SW_STAGE(setup);
         } else {
             scanExactTriangle(laneSetup(b, k), batch, k, target, queue);
-            SW_STAGE(setup);
         }
+        SW_STAGE(setup);
     }
     SW_STAGE(pixel);
     drainPixels(queue, target);
