@@ -27,6 +27,8 @@ struct ByteReader {
 };
 
 constexpr uint8_t noMarker = 0xFF;
+constexpr uint8_t pngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr size_t pngSignatureSize = sizeof pngSignature;
 constexpr uint8_t defineHuffmanTables = 0xC4;
 
 enum class Tables { fit, overflow, rejected };
@@ -134,9 +136,8 @@ bool pnmHeaderSupported(const uint8_t* bytes, size_t size) {
 // missing data. Chunks are walked as the decoder walks them, up to the end
 // chunk; a chunk running past the contents ends the walk, as it ends decoding.
 bool pngDataChunksFit(const uint8_t* bytes, size_t size) {
-    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (size < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0) return true;
-    ByteReader r{bytes, size, sizeof signature};
+    if (!opensAsPng(bytes, size)) return true;
+    ByteReader r{bytes, size, pngSignatureSize};
     while (r.at + 8 <= size) {
         const unsigned long length =
             static_cast<unsigned long>(r.next16()) << 16 | static_cast<unsigned long>(r.next16());
@@ -150,6 +151,10 @@ bool pngDataChunksFit(const uint8_t* bytes, size_t size) {
 }
 
 }  // namespace
+
+bool opensAsPng(const uint8_t* bytes, size_t size) {
+    return size >= pngSignatureSize && std::memcmp(bytes, pngSignature, pngSignatureSize) == 0;
+}
 
 bool imageSafeToDecode(const uint8_t* bytes, size_t size) {
     return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size) && pngDataChunksFit(bytes, size);

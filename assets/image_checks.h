@@ -10,3 +10,7 @@
 // declaring more bytes than the file holds (allocated before being read).
 // Contents that cannot are treated as undecodable.
 bool imageSafeToDecode(const uint8_t* bytes, size_t size);
+
+// Whether the contents open with the PNG signature, which is what makes the
+// decoder read them as PNG.
+bool opensAsPng(const uint8_t* bytes, size_t size);

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "assets/image_checks.h"
+
 namespace {
 
-constexpr uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t fullPngPalette = 256 * 3;
 constexpr uint8_t pngPalettedColour = 3;
 
@@ -27,7 +28,7 @@ void appendBigEndian32(std::vector<uint8_t>& out, uint32_t value) {
 
 bool isPalettedPng(const std::vector<uint8_t>& contents) {
     // The header chunk comes first; its colour type is its tenth byte.
-    return contents.size() >= 8 + 8 + 13 && std::memcmp(contents.data(), pngSignature, 8) == 0 &&
+    return contents.size() >= 8 + 8 + 13 && opensAsPng(contents.data(), contents.size()) &&
            std::memcmp(contents.data() + 12, "IHDR", 4) == 0 && contents[25] == pngPalettedColour;
 }
 
