@@ -162,56 +162,54 @@ SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
     return _mm256_cmp_ps(_mm256_and_ps(v, magnitude), _mm256_set1_ps(limit), _CMP_LE_OQ);
 }
 
-}  // namespace
+// The triangles waiting for set-up, one per lane from lane 0 on, in the
+// order they were queued. Up to seven wait between batches, and up to eight
+// more join at a time.
+struct TriangleQueue {
+    static constexpr int capacity = 2 * laneCount;
+    alignas(32) float x[3][capacity];
+    alignas(32) float y[3][capacity];
+    alignas(32) float z[3][capacity];
+    alignas(32) float w[3][capacity];
+    alignas(32) float u[3][capacity];
+    alignas(32) float v[3][capacity];
+    int length;
+};
 
-void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
-                      ScreenPosition p1, ScreenPosition p2) {
-    SW_COUNT(reachedSetup, 1);
-    SW_STAGE(setup);
-    TriangleSetup setup;
-    if (setupTriangle(vertex0, vertex1, vertex2, p0, p1, p2, setup)) {
-        const bool exactEdges =
-            cornerWithin(p0, exactSetupLimit) && cornerWithin(p1, exactSetupLimit) && cornerWithin(p2, exactSetupLimit);
-        Lanes l;
-        broadcastLanes(setup, l);
-        const Target target = drawTarget(renderContext.currentTexture);
-        PixelQueue queue;
-        startQueue(queue, l);
-        scanTriangleAlone(setup, l, target, exactEdges, queue);
-        drainPixels(queue, target);
+TriangleQueue triangleQueue;
+
+// Calls f(a's array, b's array) for each corner's positions and texture
+// coordinates.
+template <typename A, typename B, typename F>
+SW_INLINE void eachCornerArray(A& a, B& b, F f) {
+#pragma GCC unroll 3
+    for (int c = 0; c < 3; ++c) {
+        f(a.x[c], b.x[c]);
+        f(a.y[c], b.y[c]);
+        f(a.z[c], b.z[c]);
+        f(a.w[c], b.w[c]);
+        f(a.u[c], b.u[c]);
+        f(a.v[c], b.v[c]);
     }
-    SW_STAGE(vertex);
 }
 
-void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
+// Sets up the queued triangles of `lanes`, all of which passed the first
+// tests, and scans them in order.
+void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
     const RenderContext& rc = renderContext;
-    SW_COUNT(reachedSetup, __builtin_popcount(lanes));
     SW_STAGE(setup);
     __m256 x[3], y[3];
     for (int c = 0; c < 3; ++c) {
         x[c] = _mm256_load_ps(t.x[c]);
         y[c] = _mm256_load_ps(t.y[c]);
     }
-    // The first two tests: twice the signed area at least 0.5 (NaN fails)
-    // and every corner within the usable range.
-    const __m256 s = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(y[0], y[1]), _mm256_sub_ps(x[2], x[0])),
-                                   _mm256_mul_ps(_mm256_sub_ps(y[2], y[0]), _mm256_sub_ps(x[1], x[0])));
-    __m256 accepted = _mm256_cmp_ps(s, _mm256_set1_ps(0.5f), _CMP_GE_OQ);
     // Corners within exactSetupLimit (every triangle inside the view volume)
     // are set up here in 32-bit lanes; others one by one with 64-bit products.
     __m256 near = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
     for (int c = 0; c < 3; ++c) {
-        accepted = _mm256_and_ps(accepted, _mm256_and_ps(withinMagnitude(x[c], maxCornerMagnitude),
-                                                         withinMagnitude(y[c], maxCornerMagnitude)));
         near = _mm256_and_ps(
             near, _mm256_and_ps(withinMagnitude(x[c], exactSetupLimit), withinMagnitude(y[c], exactSetupLimit)));
     }
-    const unsigned acceptedLanes = lanes & static_cast<unsigned>(_mm256_movemask_ps(accepted));
-    if (acceptedLanes == 0) {
-        SW_STAGE(vertex);
-        return;
-    }
-
     const __m256 scale = _mm256_set1_ps(static_cast<float>(subPixelScale));
     __m256i X[3], Y[3];
     for (int c = 0; c < 3; ++c) {
@@ -222,7 +220,7 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const unsigned nearLanes = static_cast<unsigned>(_mm256_movemask_ps(near));
     const unsigned positive = laneBits(_mm256_cmpgt_epi32(doubledArea, _mm256_setzero_si256())) & nearLanes;
 
-    // The box, clamped to the framebuffer. Lanes hold no NaN here, so the
+    // The box, clamped to the framebuffer. The lanes drawn hold no NaN, so the
     // vector minimum and maximum pick what std::min and std::max would, up to
     // the sign of a zero, which truncation ignores.
     const __m256i zero = _mm256_setzero_si256();
@@ -276,14 +274,18 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     const Target target = drawTarget(rc.currentTexture);
     PixelQueue queue;
     startQueue(queue, batch);
-    for (unsigned work = acceptedLanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
+    for (unsigned work = lanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         if (((nearLanes >> k) & 1u) == 0) {
-            const ScreenPosition p0{t.x[0][k], t.y[0][k], t.z[0][k], t.w[0][k]};
-            const ScreenPosition p1{t.x[1][k], t.y[1][k], t.z[1][k], t.w[1][k]};
-            const ScreenPosition p2{t.x[2][k], t.y[2][k], t.z[2][k], t.w[2][k]};
+            ScreenPosition p[3];
+            Vertex corner[3] = {};
+            for (int c = 0; c < 3; ++c) {
+                p[c] = {t.x[c][k], t.y[c][k], t.z[c][k], t.w[c][k]};
+                corner[c].texcoord[0] = t.u[c][k];
+                corner[c].texcoord[1] = t.v[c][k];
+            }
             TriangleSetup setup;
-            if (setupTriangle(t.vertex[0][3 * k], t.vertex[1][3 * k], t.vertex[2][3 * k], p0, p1, p2, setup)) {
+            if (setupTriangle(corner[0], corner[1], corner[2], p[0], p[1], p[2], setup)) {
                 Lanes l;
                 broadcastLanes(setup, l);
                 scanTriangleAlone(setup, l, target, false, queue);
@@ -297,5 +299,71 @@ void fillTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
     }
     SW_STAGE(pixel);
     drainPixels(queue, target);
+}
+
+}  // namespace
+
+void queueTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
+    SW_COUNT(reachedSetup, __builtin_popcount(lanes));
+    SW_STAGE(setup);
+    // passesFirstTests in every lane.
+    const __m256 x0 = _mm256_load_ps(t.x[0]), x1 = _mm256_load_ps(t.x[1]), x2 = _mm256_load_ps(t.x[2]);
+    const __m256 y0 = _mm256_load_ps(t.y[0]), y1 = _mm256_load_ps(t.y[1]), y2 = _mm256_load_ps(t.y[2]);
+    const __m256 s = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(y0, y1), _mm256_sub_ps(x2, x0)),
+                                   _mm256_mul_ps(_mm256_sub_ps(y2, y0), _mm256_sub_ps(x1, x0)));
+    const float m = maxCornerMagnitude;
+    const __m256 passed =
+        _mm256_and_ps(_mm256_cmp_ps(s, _mm256_set1_ps(0.5f), _CMP_GE_OQ),
+                      _mm256_and_ps(_mm256_and_ps(_mm256_and_ps(withinMagnitude(x0, m), withinMagnitude(y0, m)),
+                                                  _mm256_and_ps(withinMagnitude(x1, m), withinMagnitude(y1, m))),
+                                    _mm256_and_ps(withinMagnitude(x2, m), withinMagnitude(y2, m))));
+    const unsigned joining = lanes & static_cast<unsigned>(_mm256_movemask_ps(passed));
+    if (joining != 0) {
+        TriangleQueue& q = triangleQueue;
+        const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(leftPack.order[joining]));
+        const int end = q.length;
+        eachCornerArray(q, t, [&](float* to, const float* from) {
+            _mm256_storeu_ps(to + end, _mm256_permutevar8x32_ps(_mm256_load_ps(from), order));
+        });
+        q.length = end + __builtin_popcount(joining);
+        if (q.length >= laneCount) {
+            setUpAndScan(q, (1u << laneCount) - 1);
+            q.length -= laneCount;
+            eachCornerArray(
+                q, q, [](float* to, const float* from) { _mm256_store_ps(to, _mm256_load_ps(from + laneCount)); });
+        }
+    }
     SW_STAGE(vertex);
+}
+
+void queueTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                       ScreenPosition p1, ScreenPosition p2) {
+    SW_COUNT(reachedSetup, 1);
+    if (!passesFirstTests(p0, p1, p2)) return;
+    TriangleQueue& q = triangleQueue;
+    const ScreenPosition* p[3] = {&p0, &p1, &p2};
+    const Vertex* corner[3] = {&vertex0, &vertex1, &vertex2};
+    for (int c = 0; c < 3; ++c) {
+        q.x[c][q.length] = p[c]->x;
+        q.y[c][q.length] = p[c]->y;
+        q.z[c][q.length] = p[c]->z;
+        q.w[c][q.length] = p[c]->w;
+        q.u[c][q.length] = corner[c]->texcoord[0];
+        q.v[c][q.length] = corner[c]->texcoord[1];
+    }
+    if (++q.length == laneCount) drawQueuedTrianglesAvx2();
+}
+
+void drawQueuedTrianglesAvx2() {
+    TriangleQueue& q = triangleQueue;
+    if (q.length == 0) return;
+    setUpAndScan(q, (1u << q.length) - 1);
+    q.length = 0;
+    SW_STAGE(vertex);
+}
+
+void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                      ScreenPosition p1, ScreenPosition p2) {
+    queueTriangleAvx2(vertex0, vertex1, vertex2, p0, p1, p2);
+    drawQueuedTrianglesAvx2();
 }

@@ -2,21 +2,24 @@
 
 #include "base/vertex.h"
 
-// fillTriangle with the pixel loop eight pixels at a time (AVX2). Same
-// arguments, same pixels and depth cells, same checks; callable only on a
-// processor with AVX2.
-void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
-                      ScreenPosition p1, ScreenPosition p2);
-
 // Lanes of the AVX2 registers in 32-bit values: pixels per group, triangles
 // per batch.
 constexpr int laneCount = 8;
 
+// Scan conversion with the pixel loop eight pixels at a time (AVX2), callable
+// only on a processor with AVX2. Same pixels and depth cells as fillTriangle
+// for the same triangles in the same order, same checks.
+//
+// Triangles wait in a queue, in the order they are handed over, and those
+// that pass set-up's first tests (facing the viewer, corners in range) are
+// set up eight at a time: most triangles of a batch from the vertex stage
+// fail them. Only texture coordinates are kept, and the current texture and
+// the buffers are read when the triangles are drawn: draw what is queued
+// before either changes.
+
 // Up to eight triangles as drawTriangle hands them to scan conversion, one
-// per lane: corner c of lane k is the record vertex[c][3 * k] at the screen
-// position (x[c][k], y[c][k], z[c][k], w[c][k]), its texture coordinates
-// copied to (u[c][k], v[c][k]) so that set-up need not read the records. The
-// records of consecutive lanes lie three apart, as a mesh's triangles do.
+// per lane: corner c of lane k at the screen position (x[c][k], y[c][k],
+// z[c][k], w[c][k]), with the texture coordinates (u[c][k], v[c][k]).
 struct ScreenTriangles {
     alignas(32) float x[3][laneCount];
     alignas(32) float y[3][laneCount];
@@ -24,9 +27,18 @@ struct ScreenTriangles {
     alignas(32) float w[3][laneCount];
     alignas(32) float u[3][laneCount];
     alignas(32) float v[3][laneCount];
-    const Vertex* vertex[3];
 };
 
-// fillTriangleAvx2 for each lane of `lanes`, lowest lane first, with the
-// triangle set-up done for all of them at once.
-void fillTrianglesAvx2(const ScreenTriangles& triangles, unsigned lanes);
+// Queues the triangle of each lane of `lanes`, lowest lane first.
+void queueTrianglesAvx2(const ScreenTriangles& triangles, unsigned lanes);
+
+// Queues one triangle, as fillTriangle takes it (a TriangleSink).
+void queueTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                       ScreenPosition p1, ScreenPosition p2);
+
+// Draws every queued triangle.
+void drawQueuedTrianglesAvx2();
+
+// fillTriangle's counterpart: queues the triangle and draws the queue.
+void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                      ScreenPosition p1, ScreenPosition p2);

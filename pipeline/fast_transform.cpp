@@ -184,7 +184,6 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
             _mm256_store_ps(screen.y[c], p.y);
             _mm256_store_ps(screen.z[c], p.z);
             _mm256_store_ps(screen.w[c], corner.w);
-            screen.vertex[c] = &first[2 - c];
             _mm256_store_ps(screen.u[c], _mm256_load_ps(corners.u[2 - c]));
             _mm256_store_ps(screen.v[c], _mm256_load_ps(corners.v[2 - c]));
         }
@@ -202,13 +201,13 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
     for (unsigned work = crossing; work != 0; work &= work - 1) {
         const unsigned k = static_cast<unsigned>(__builtin_ctz(work));
         const unsigned before = waiting & ((1u << k) - 1u);
-        if (before != 0) fillTrianglesAvx2(screen, before);
+        if (before != 0) queueTrianglesAvx2(screen, before);
         waiting &= ~before;
         glm::vec4 c[3];
         for (int i = 0; i < 3; ++i) c[i] = {clipped[i][0][k], clipped[i][1][k], clipped[i][2][k], clipped[i][3][k]};
-        clipAndEmit(first[3 * k], first[3 * k + 1], first[3 * k + 2], c[0], c[1], c[2], fillTriangleAvx2);
+        clipAndEmit(first[3 * k], first[3 * k + 1], first[3 * k + 2], c[0], c[1], c[2], queueTriangleAvx2);
     }
-    if (waiting != 0) fillTrianglesAvx2(screen, waiting);
+    if (waiting != 0) queueTrianglesAvx2(screen, waiting);
 }
 
 // What a draw derives from the matrices (and, through the product with
@@ -288,4 +287,5 @@ void drawMeshAvx2(const Mesh& mesh) {
             draw(p.matrices, hw, hh, mesh.batches[t / laneCount], &mesh.vertices[3 * t], count);
         }
     }
+    drawQueuedTrianglesAvx2();
 }

@@ -24,8 +24,9 @@ void transformToClipAvx2(const glm::mat4& model, const glm::mat4& projection, co
                          const float y[laneCount], const float z[laneCount], ClipLanes& out);
 
 // drawTriangle for each triangle of the mesh, in order, with the current
-// matrices and texture. Triangles reach scan conversion (fillTriangleAvx2) in
-// the same order and with the same corners and screen positions as
-// drawTriangle would hand them over; whole runs that drawTriangle would drop
-// triangle by triangle are left out unread.
+// matrices and texture. Triangles reach scan conversion (the queue of
+// pipeline/fast_scan.h, drawn before this returns) in the same order and with
+// the same corners and screen positions as drawTriangle would hand them over;
+// whole runs that drawTriangle would drop triangle by triangle are left out
+// unread.
 void drawMeshAvx2(const Mesh& mesh);

@@ -31,18 +31,23 @@ inline bool cornerWithin(const ScreenPosition& p, float limit) {
     return std::fabs(p.x) <= limit && std::fabs(p.y) <= limit;
 }
 
+// The first tests of set-up, on the float positions alone: twice the signed
+// area at least half a square pixel (written so that a non-number fails as
+// well) and every corner within the usable range.
+inline bool passesFirstTests(const ScreenPosition& p0, const ScreenPosition& p1, const ScreenPosition& p2) {
+    const float s = (p0.y - p1.y) * (p2.x - p0.x) + (p2.y - p0.y) * (p1.x - p0.x);
+    if (!(s >= 0.5f)) return false;
+    const float m = maxCornerMagnitude;
+    return cornerWithin(p0, m) && cornerWithin(p1, m) && cornerWithin(p2, m);
+}
+
 // fillTriangle's per-triangle work: fills `setup` and says whether the
 // triangle has pixels to visit.
 inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, const Vertex& vertex1,
                                                          const Vertex& vertex2, const ScreenPosition& p0,
                                                          const ScreenPosition& p1, const ScreenPosition& p2,
                                                          TriangleSetup& setup) {
-    // Twice the signed area in square pixels; written so that a non-number
-    // fails the test as well.
-    const float s = (p0.y - p1.y) * (p2.x - p0.x) + (p2.y - p0.y) * (p1.x - p0.x);
-    if (!(s >= 0.5f)) return false;
-    const float m = maxCornerMagnitude;
-    if (!cornerWithin(p0, m) || !cornerWithin(p1, m) || !cornerWithin(p2, m)) return false;
+    if (!passesFirstTests(p0, p1, p2)) return false;
 
     const ScreenPosition* corner[3] = {&p0, &p1, &p2};
     int32_t X[3], Y[3];
@@ -84,4 +89,5 @@ inline __attribute__((always_inline)) bool setupTriangle(const Vertex& vertex0, 
 }  // namespace triangle_setup
 
 using triangle_setup::cornerWithin;
+using triangle_setup::passesFirstTests;
 using triangle_setup::setupTriangle;

@@ -294,18 +294,21 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
     renderContext.currentTexture = makeTexture(64, 64, 6, true);
     std::vector<ScreenPosition> at;
     const std::vector<Vertex> corners = screenTriangles(at);
-    // The reference one by one; the vector scan alternately one by one and
-    // eight at a time. Each family is drawn on cleared surfaces, so that no
-    // family hides another's faults. Triangles with a corner at or below row
-    // `bottom` are left out.
+    // The reference one by one; the vector scan takes batches of eight in
+    // turn: two queued one by one, one queued eight at a time (joining those
+    // still waiting) and one drawn one by one. Each family is drawn on cleared surfaces,
+    // so that no family hides another's faults. Every seventh triangle is
+    // left out, so that the queue's batches do not line up with those handed
+    // over, and so are triangles with a corner at or below row `bottom`.
     const size_t familyCorners = 3 * 2 * shapesPerFamily;
     const auto draw = [&](bool vector, size_t family, float bottom) {
         clearFramebuffer();
         renderContext.zbuffer.clear();
-        const auto drawn = [&](size_t j) { return std::max({at[j].y, at[j + 1].y, at[j + 2].y}) < bottom; };
+        const auto drawn = [&](size_t j) {
+            return j / 3 % 7 != 6 && std::max({at[j].y, at[j + 1].y, at[j + 2].y}) < bottom;
+        };
         for (size_t first = family * familyCorners; first < (family + 1) * familyCorners; first += 3 * laneCount) {
             ScreenTriangles batch{};
-            for (int c = 0; c < 3; ++c) batch.vertex[c] = &corners[first + c];
             unsigned lanes = 0;
             for (size_t k = 0, j = first; k < laneCount && j < corners.size(); ++k, j += 3) {
                 if (drawn(j)) lanes |= 1u << k;
@@ -315,14 +318,15 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
                     batch.u[c][k] = corners[j + c].texcoord[0], batch.v[c][k] = corners[j + c].texcoord[1];
                 }
             }
-            const bool together = vector && first / (3 * laneCount) % 2 == 1;
-            if (together) fillTrianglesAvx2(batch, lanes);
+            const size_t turn = first / (3 * laneCount) % 4;
+            const bool together = vector && turn == 2;
+            if (together) queueTrianglesAvx2(batch, lanes);
+            const TriangleSink fill = !vector ? fillTriangle : turn < 2 ? queueTriangleAvx2 : fillTriangleAvx2;
             for (size_t j = first; !together && j < first + 3 * laneCount && j < corners.size(); j += 3) {
-                if (!drawn(j)) continue;
-                (vector ? fillTriangleAvx2 : fillTriangle)(corners[j], corners[j + 1], corners[j + 2], at[j], at[j + 1],
-                                                           at[j + 2]);
+                if (drawn(j)) fill(corners[j], corners[j + 1], corners[j + 2], at[j], at[j + 1], at[j + 2]);
             }
         }
+        if (vector) drawQueuedTrianglesAvx2();
         return currentFrame();
     };
     const auto expectSame = [&](size_t family, float bottom) {
