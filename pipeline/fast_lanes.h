@@ -8,9 +8,10 @@
 //
 // This header and the three beside it (fast_texels.h, fast_walks.h,
 // fast_pixel_queue.h) are parts of pipeline/fast_scan.cpp, split out for
-// reading and included by it alone: their functions have internal linkage,
-// so the compiler sees every caller, and they are compiled for AVX2, after
-// every header whose inline functions must keep the default target.
+// reading (pipeline/fast_triangle_queue.h uses this one too): their
+// functions have internal linkage, so the compiler sees every caller, and
+// they are compiled for AVX2, after every header whose inline functions must
+// keep the default target.
 
 #include <immintrin.h>
 
@@ -44,6 +45,25 @@ SW_INLINE __m256i lanesOf(unsigned bits) {
     const __m256i laneBit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
     return _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int32_t>(bits)), laneBit), laneBit);
 }
+
+// For each set of lanes, the permutation that moves them to the front in
+// order.
+struct LeftPack {
+    alignas(32) int32_t order[1 << laneCount][laneCount];
+};
+
+constexpr LeftPack makeLeftPack() {
+    LeftPack p{};
+    for (unsigned bits = 0; bits < (1u << laneCount); ++bits) {
+        int n = 0;
+        for (int k = 0; k < laneCount; ++k) {
+            if ((bits >> k) & 1u) p.order[bits][n++] = k;
+        }
+    }
+    return p;
+}
+
+constexpr LeftPack leftPack = makeLeftPack();
 
 // fastReciprocal in every lane: the estimate from the bits, two Newton steps.
 SW_INLINE __m256 reciprocal(__m256 q) {

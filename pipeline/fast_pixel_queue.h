@@ -58,25 +58,6 @@ SW_INLINE void startQueue(PixelQueue& q, const Lanes& batch) {
     q.batch = &batch;
 }
 
-// For each set of lanes, the permutation that moves them to the front in
-// order.
-struct LeftPack {
-    alignas(32) int32_t order[1 << laneCount][laneCount];
-};
-
-constexpr LeftPack makeLeftPack() {
-    LeftPack p{};
-    for (unsigned bits = 0; bits < (1u << laneCount); ++bits) {
-        int n = 0;
-        for (int k = 0; k < laneCount; ++k) {
-            if ((bits >> k) & 1u) p.order[bits][n++] = k;
-        }
-    }
-    return p;
-}
-
-constexpr LeftPack leftPack = makeLeftPack();
-
 // Appends the lanes of `bits`: pixels (x, y) of the batch's triangle
 // `triangle` with edge values e.
 SW_INLINE void queuePixels(PixelQueue& q, const __m256i e[3], __m256i x, __m256i y, int32_t triangle, unsigned bits) {

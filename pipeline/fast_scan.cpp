@@ -7,6 +7,7 @@
 #include "pipeline/fast_lanes.h"
 #include "pipeline/fast_pixel_queue.h"
 #include "pipeline/fast_texels.h"
+#include "pipeline/fast_triangle_queue.h"
 #include "pipeline/fast_walks.h"
 #include "pipeline/rasterizer.h"
 #include "pipeline/render_context.h"
@@ -157,42 +158,6 @@ __attribute__((noinline)) void scanLaneInOrder(const BatchSetup& b, const Lanes&
     scanInOrder(s);
 }
 
-SW_INLINE __m256 withinMagnitude(__m256 v, float limit) {
-    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
-    return _mm256_cmp_ps(_mm256_and_ps(v, magnitude), _mm256_set1_ps(limit), _CMP_LE_OQ);
-}
-
-// The triangles waiting for set-up, one per lane from lane 0 on, in the
-// order they were queued. Up to seven wait between batches, and up to eight
-// more join at a time.
-struct TriangleQueue {
-    static constexpr int capacity = 2 * laneCount;
-    alignas(32) float x[3][capacity];
-    alignas(32) float y[3][capacity];
-    alignas(32) float z[3][capacity];
-    alignas(32) float w[3][capacity];
-    alignas(32) float u[3][capacity];
-    alignas(32) float v[3][capacity];
-    int length;
-};
-
-TriangleQueue triangleQueue;
-
-// Calls f(a's array, b's array) for each corner's positions and texture
-// coordinates.
-template <typename A, typename B, typename F>
-SW_INLINE void eachCornerArray(A& a, B& b, F f) {
-#pragma GCC unroll 3
-    for (int c = 0; c < 3; ++c) {
-        f(a.x[c], b.x[c]);
-        f(a.y[c], b.y[c]);
-        f(a.z[c], b.z[c]);
-        f(a.w[c], b.w[c]);
-        f(a.u[c], b.u[c]);
-        f(a.v[c], b.v[c]);
-    }
-}
-
 // Sets up the queued triangles of `lanes`, all of which passed the first
 // tests, and scans them in order.
 void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
@@ -303,37 +268,33 @@ void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
 
 }  // namespace
 
-void queueTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
-    SW_COUNT(reachedSetup, __builtin_popcount(lanes));
-    SW_STAGE(setup);
-    // passesFirstTests in every lane.
-    const __m256 x0 = _mm256_load_ps(t.x[0]), x1 = _mm256_load_ps(t.x[1]), x2 = _mm256_load_ps(t.x[2]);
-    const __m256 y0 = _mm256_load_ps(t.y[0]), y1 = _mm256_load_ps(t.y[1]), y2 = _mm256_load_ps(t.y[2]);
-    const __m256 s = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(y0, y1), _mm256_sub_ps(x2, x0)),
-                                   _mm256_mul_ps(_mm256_sub_ps(y2, y0), _mm256_sub_ps(x1, x0)));
-    const float m = maxCornerMagnitude;
-    const __m256 passed =
-        _mm256_and_ps(_mm256_cmp_ps(s, _mm256_set1_ps(0.5f), _CMP_GE_OQ),
-                      _mm256_and_ps(_mm256_and_ps(_mm256_and_ps(withinMagnitude(x0, m), withinMagnitude(y0, m)),
-                                                  _mm256_and_ps(withinMagnitude(x1, m), withinMagnitude(y1, m))),
-                                    _mm256_and_ps(withinMagnitude(x2, m), withinMagnitude(y2, m))));
-    const unsigned joining = lanes & static_cast<unsigned>(_mm256_movemask_ps(passed));
-    if (joining != 0) {
-        TriangleQueue& q = triangleQueue;
-        const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(leftPack.order[joining]));
-        const int end = q.length;
-        eachCornerArray(q, t, [&](float* to, const float* from) {
-            _mm256_storeu_ps(to + end, _mm256_permutevar8x32_ps(_mm256_load_ps(from), order));
-        });
-        q.length = end + __builtin_popcount(joining);
-        if (q.length >= laneCount) {
-            setUpAndScan(q, (1u << laneCount) - 1);
-            q.length -= laneCount;
-            eachCornerArray(
-                q, q, [](float* to, const float* from) { _mm256_store_ps(to, _mm256_load_ps(from + laneCount)); });
-        }
+TriangleQueue triangleQueue;
+
+void drawQueueFront() {
+    TriangleQueue& q = triangleQueue;
+    setUpAndScan(q, (1u << laneCount) - 1);
+    q.length -= laneCount;
+    const auto moveDown = [](float* lanes) { _mm256_store_ps(lanes, _mm256_load_ps(lanes + laneCount)); };
+    for (int c = 0; c < 3; ++c) {
+        moveDown(q.x[c]);
+        moveDown(q.y[c]);
+        moveDown(q.z[c]);
+        moveDown(q.w[c]);
+        moveDown(q.u[c]);
+        moveDown(q.v[c]);
     }
     SW_STAGE(vertex);
+}
+
+void queueTrianglesAvx2(const ScreenTriangles& t, unsigned lanes) {
+    SW_COUNT(reachedSetup, __builtin_popcount(lanes));
+    CornerLanes corner[3];
+    for (int c = 0; c < 3; ++c) {
+        corner[c] = {_mm256_load_ps(t.x[c]), _mm256_load_ps(t.y[c]), _mm256_load_ps(t.z[c]),
+                     _mm256_load_ps(t.w[c]), _mm256_load_ps(t.u[c]), _mm256_load_ps(t.v[c])};
+    }
+    const unsigned joining = lanes & passingFirstTests(corner);
+    if (joining != 0) joinQueue(corner, joining);
 }
 
 void queueTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,

@@ -8,6 +8,7 @@
 
 #include "assets/mesh.h"
 #include "pipeline/fast_scan.h"
+#include "pipeline/fast_triangle_queue.h"
 #include "pipeline/render_context.h"
 #include "pipeline/run_skipping.h"
 #include "pipeline/stage_counters.h"
@@ -16,10 +17,6 @@
 // Everything from here on is compiled for AVX2; the headers above keep the
 // default target (see fast_scan.cpp).
 #pragma GCC target("avx2")
-
-// Small helpers are always inlined into the batch, and their short fixed
-// loops unrolled.
-#define SW_INLINE inline __attribute__((always_inline))
 
 namespace {
 
@@ -109,21 +106,20 @@ SW_INLINE Outside outside(const Matrices& m, const Clip& p) {
     return o;
 }
 
-// The viewport mapping of drawTriangle's project() in every lane.
-struct Screen {
-    __m256 x, y, z;
-};
-
-SW_INLINE Screen project(const Clip& c, __m256 hw, __m256 hh) {
+// The viewport mapping of drawTriangle's project() in every lane: the column
+// and row, which set-up's first tests need, and then the depth, for batches
+// with a triangle left to draw.
+SW_INLINE void projectColumnRow(const Clip& c, __m256 hw, __m256 hh, CornerLanes& screen) {
     const __m256 ndcX = _mm256_div_ps(c.x, c.w);
     const __m256 ndcY = _mm256_div_ps(c.y, c.w);
+    screen.x = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(ndcX, hw), hw), ndcX);
+    screen.y = _mm256_add_ps(_mm256_sub_ps(hh, _mm256_mul_ps(ndcY, hh)), ndcY);
+}
+
+SW_INLINE __m256 projectDepth(const Clip& c) {
     const __m256 ndcZ = _mm256_div_ps(c.z, c.w);
-    Screen s;
-    s.x = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(ndcX, hw), hw), ndcX);
-    s.y = _mm256_add_ps(_mm256_sub_ps(hh, _mm256_mul_ps(ndcY, hh)), ndcY);
-    s.z = _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(ndcZ, _mm256_set1_ps(1.0f)), _mm256_set1_ps(0.5f)),
-                        _mm256_set1_ps(depthBias));
-    return s;
+    return _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(ndcZ, _mm256_set1_ps(1.0f)), _mm256_set1_ps(0.5f)),
+                         _mm256_set1_ps(depthBias));
 }
 
 // Eight triangles, lane k being the one whose corners are lane k of the
@@ -172,20 +168,24 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
     const unsigned crossing = kept & ~inside;
     SW_COUNT(crossing, __builtin_popcount(crossing));
 
-    // Triangles inside the volume go to scan conversion as (V3, V2, V1);
-    // crossing ones to the clipper, each in its place in the order.
-    ScreenTriangles screen;
+    // Triangles inside the volume go to scan conversion as (V3, V2, V1), and
+    // those that pass set-up's first tests join the queue; crossing ones go
+    // to the clipper, each in its place in the order.
+    SW_COUNT(reachedSetup, __builtin_popcount(inside));
+    CornerLanes screen[3] = {};  // set where used; zeros keep the compiler from doubting it
+    unsigned waiting = 0;
     if (inside != 0) {
 #pragma GCC unroll 3
-        for (int c = 0; c < 3; ++c) {
-            const Clip& corner = clip[2 - c];
-            const Screen p = project(corner, hw, hh);
-            _mm256_store_ps(screen.x[c], p.x);
-            _mm256_store_ps(screen.y[c], p.y);
-            _mm256_store_ps(screen.z[c], p.z);
-            _mm256_store_ps(screen.w[c], corner.w);
-            _mm256_store_ps(screen.u[c], _mm256_load_ps(corners.u[2 - c]));
-            _mm256_store_ps(screen.v[c], _mm256_load_ps(corners.v[2 - c]));
+        for (int c = 0; c < 3; ++c) projectColumnRow(clip[2 - c], hw, hh, screen[c]);
+        waiting = inside & passingFirstTests(screen);
+        if (waiting != 0) {
+#pragma GCC unroll 3
+            for (int c = 0; c < 3; ++c) {
+                screen[c].z = projectDepth(clip[2 - c]);
+                screen[c].w = clip[2 - c].w;
+                screen[c].u = _mm256_load_ps(corners.u[2 - c]);
+                screen[c].v = _mm256_load_ps(corners.v[2 - c]);
+            }
         }
     }
     alignas(32) float clipped[3][4][laneCount];
@@ -197,17 +197,16 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
             _mm256_store_ps(clipped[c][3], clip[c].w);
         }
     }
-    unsigned waiting = inside;
     for (unsigned work = crossing; work != 0; work &= work - 1) {
         const unsigned k = static_cast<unsigned>(__builtin_ctz(work));
         const unsigned before = waiting & ((1u << k) - 1u);
-        if (before != 0) queueTrianglesAvx2(screen, before);
+        if (before != 0) joinQueue(screen, before);
         waiting &= ~before;
         glm::vec4 c[3];
         for (int i = 0; i < 3; ++i) c[i] = {clipped[i][0][k], clipped[i][1][k], clipped[i][2][k], clipped[i][3][k]};
         clipAndEmit(first[3 * k], first[3 * k + 1], first[3 * k + 2], c[0], c[1], c[2], queueTriangleAvx2);
     }
-    if (waiting != 0) queueTrianglesAvx2(screen, waiting);
+    if (waiting != 0) joinQueue(screen, waiting);
 }
 
 // What a draw derives from the matrices (and, through the product with
