@@ -27,13 +27,32 @@ static_assert(trianglesPerBatch == laneCount, "a mesh's corner batches fill the 
 // and so does every lane here. With w = 1 the last product of the first
 // matrix is column 3 times 1.0, done once per draw: under flush-to-zero it
 // turns a denormal entry into 0 exactly as the product in glm does.
+//
+// Most draws have an affine model matrix (last row 0, 0, 0, 1) and a
+// perspective projection (clip x from eye x alone, y from eye y, z from eye
+// z and w, w from eye z): then `shaped` is set. For corners whose every value
+// on the way is finite, as in runs proven inside, the zero products add only
+// zeros: the model's w is then exactly 1, and each clip coordinate is its
+// non-zero products alone, the same value up to the sign of a zero. A zero
+// x, y or z projects as the other zero does, and a zero w gives a corner no
+// set-up accepts either way, so those runs take the shorter sums.
 struct Matrices {
     __m256 model[4][4];  // [column][row]
     __m256 modelColumn3[4];
     __m256 projection[4][4];
+    __m256 projectionZ3;  // z's last coefficient times the model's w of 1
     __m256 planeAxis[6];  // the non-zero x, y or z coefficient of each plane
     __m256 planeW;        // d, 1 for every plane
+    bool shaped;
 };
+
+bool isAffine(const glm::mat4& m) { return m[0][3] == 0.0f && m[1][3] == 0.0f && m[2][3] == 0.0f && m[3][3] == 1.0f; }
+
+bool isPerspective(const glm::mat4& p) {
+    return p[1][0] == 0.0f && p[2][0] == 0.0f && p[3][0] == 0.0f && p[0][1] == 0.0f && p[2][1] == 0.0f &&
+           p[3][1] == 0.0f && p[0][2] == 0.0f && p[1][2] == 0.0f && p[0][3] == 0.0f && p[1][3] == 0.0f &&
+           p[3][3] == 0.0f;
+}
 
 Matrices broadcast(const glm::mat4& model, const glm::mat4& projection) {
     Matrices m;
@@ -46,6 +65,8 @@ Matrices broadcast(const glm::mat4& model, const glm::mat4& projection) {
         }
     }
     for (int r = 0; r < 4; ++r) m.modelColumn3[r] = _mm256_set1_ps(model[3][r] * one);
+    m.projectionZ3 = _mm256_set1_ps(projection[3][2] * one);
+    m.shaped = isAffine(model) && isPerspective(projection);
     for (int k = 0; k < 6; ++k) m.planeAxis[k] = _mm256_set1_ps(clipPlanes[k][k / 2]);
     m.planeW = _mm256_set1_ps(clipPlanes[0].w);
     return m;
@@ -73,6 +94,21 @@ SW_INLINE Clip toClipSpace(const Matrices& m, __m256 x, __m256 y, __m256 z) {
         c[r] = _mm256_add_ps(a, b);
     }
     return {c[0], c[1], c[2], c[3]};
+}
+
+// toClipSpace for `shaped` matrices and corners whose every value on the way
+// is finite, up to the sign of a zero coordinate.
+SW_INLINE Clip toClipSpaceShaped(const Matrices& m, __m256 x, __m256 y, __m256 z) {
+    __m256 e[3];
+#pragma GCC unroll 3
+    for (int r = 0; r < 3; ++r) {
+        const __m256 a = _mm256_add_ps(_mm256_mul_ps(m.model[0][r], x), _mm256_mul_ps(m.model[1][r], y));
+        const __m256 b = _mm256_add_ps(_mm256_mul_ps(m.model[2][r], z), m.modelColumn3[r]);
+        e[r] = _mm256_add_ps(a, b);
+    }
+    return {_mm256_mul_ps(m.projection[0][0], e[0]), _mm256_mul_ps(m.projection[1][1], e[1]),
+            _mm256_add_ps(_mm256_mul_ps(m.projection[2][2], e[2]), m.projectionZ3),
+            _mm256_mul_ps(m.projection[2][3], e[2])};
 }
 
 // Lanes outside each plane: where the signed distance, the full four-term
@@ -125,8 +161,9 @@ SW_INLINE __m256 projectDepth(const Clip& c) {
 // Eight triangles, lane k being the one whose corners are lane k of the
 // batch and whose records start at first + 3k; lanes from `count` on are
 // ignored (their records are not read). In a run proven inside the view
-// volume every outcode is 0, and none is worked out.
-template <bool provenInside>
+// volume every outcode is 0, and none is worked out; `shaped` matrices then
+// take the shorter sums.
+template <bool provenInside, bool shaped = false>
 void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corners, const Vertex* first,
                unsigned count) {
     // The corners one after the other, the matrices read from memory by the
@@ -146,7 +183,7 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
         const __m256 z = _mm256_load_ps(corners.z[c]);
         const Matrices* matrices = &m;
         asm("" : "+r"(matrices));
-        clip[c] = toClipSpace(*matrices, x, y, z);
+        clip[c] = shaped ? toClipSpaceShaped(*matrices, x, y, z) : toClipSpace(*matrices, x, y, z);
         if constexpr (!provenInside) {
             const Outside o = outside(*matrices, clip[c]);
 #pragma GCC unroll 6
@@ -280,7 +317,9 @@ void drawMeshAvx2(const Mesh& mesh) {
             continue;
         }
         if (place == RunPlace::inside) SW_COUNT(unclipped, end - begin);
-        const auto draw = place == RunPlace::inside ? drawBatch<true> : drawBatch<false>;
+        const auto draw = place != RunPlace::inside ? drawBatch<false>
+                          : p.matrices.shaped       ? drawBatch<true, true>
+                                                    : drawBatch<true>;
         for (size_t t = begin; t < end; t += laneCount) {
             const unsigned count = static_cast<unsigned>(std::min<size_t>(laneCount, end - t));
             draw(p.matrices, hw, hh, mesh.batches[t / laneCount], &mesh.vertices[3 * t], count);
