@@ -1,6 +1,7 @@
 // Arbitrary triangles under arbitrary affine model matrices, made into a mesh
 // as the loader makes them and drawn on every render path the processor
-// supports into a real framebuffer and depth buffer.
+// supports into a real framebuffer and depth buffer; every path must leave
+// the same bytes in both.
 //
 // Input: 12 floats, the first three rows of the model matrix in row order
 // (the bottom row is 0, 0, 0, 1), then up to 8 triangles of three Vertex
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -75,11 +78,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     renderContext.sceneModel->meshes = {makeMesh(std::move(vertices), -1)};
 
+    // Every path must leave the same bytes in both buffers as the first.
+    static std::vector<uint32_t> first;
+    bool drawn = false;
     for (const RenderPath path : allRenderPaths) {
         if (!setRenderPath(path)) continue;
         renderContext.zbuffer.clear();
         clearFramebuffer();
         drawModel();
+        const RenderContext& rc = renderContext;
+        const size_t cells = static_cast<size_t>(frameWidth) * frameHeight;
+        std::vector<uint32_t> frame(rc.framebufferPixels, rc.framebufferPixels + cells);
+        frame.insert(frame.end(), rc.zbuffer.buffer, rc.zbuffer.buffer + cells);
+        if (!drawn) {
+            first = std::move(frame);
+            drawn = true;
+        } else if (frame != first) {
+            std::fprintf(stderr, "path %s draws other bytes than the first path\n", renderPathName(path));
+            std::abort();
+        }
     }
     return 0;
 }
