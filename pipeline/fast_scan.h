@@ -17,17 +17,21 @@ constexpr int laneCount = 8;
 // the buffers are read when the triangles are drawn: draw what is queued
 // before either changes.
 
-// Up to eight triangles as drawTriangle hands them to scan conversion, one
-// per lane: corner c of lane k at the screen position (x[c][k], y[c][k],
-// z[c][k], w[c][k]), with the texture coordinates (u[c][k], v[c][k]).
-struct ScreenTriangles {
-    alignas(32) float x[3][laneCount];
-    alignas(32) float y[3][laneCount];
-    alignas(32) float z[3][laneCount];
-    alignas(32) float w[3][laneCount];
-    alignas(32) float u[3][laneCount];
-    alignas(32) float v[3][laneCount];
+// Triangles as drawTriangle hands them to scan conversion, one per lane:
+// corner c of lane k at the screen position (x[c][k], y[c][k], z[c][k],
+// w[c][k]), with the texture coordinates (u[c][k], v[c][k]).
+template <int Lanes>
+struct TriangleLanes {
+    alignas(32) float x[3][Lanes];
+    alignas(32) float y[3][Lanes];
+    alignas(32) float z[3][Lanes];
+    alignas(32) float w[3][Lanes];
+    alignas(32) float u[3][Lanes];
+    alignas(32) float v[3][Lanes];
 };
+
+// Up to eight triangles.
+using ScreenTriangles = TriangleLanes<laneCount>;
 
 // Queues the triangle of each lane of `lanes`, lowest lane first.
 void queueTrianglesAvx2(const ScreenTriangles& triangles, unsigned lanes);

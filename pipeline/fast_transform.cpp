@@ -76,14 +76,17 @@ struct Clip {
     __m256 x, y, z, w;
 };
 
+// Row r of model * (x, y, z, 1).
+SW_INLINE __m256 eyeRow(const Matrices& m, __m256 x, __m256 y, __m256 z, int r) {
+    const __m256 a = _mm256_add_ps(_mm256_mul_ps(m.model[0][r], x), _mm256_mul_ps(m.model[1][r], y));
+    const __m256 b = _mm256_add_ps(_mm256_mul_ps(m.model[2][r], z), m.modelColumn3[r]);
+    return _mm256_add_ps(a, b);
+}
+
 SW_INLINE Clip toClipSpace(const Matrices& m, __m256 x, __m256 y, __m256 z) {
     __m256 e[4];
 #pragma GCC unroll 4
-    for (int r = 0; r < 4; ++r) {
-        const __m256 a = _mm256_add_ps(_mm256_mul_ps(m.model[0][r], x), _mm256_mul_ps(m.model[1][r], y));
-        const __m256 b = _mm256_add_ps(_mm256_mul_ps(m.model[2][r], z), m.modelColumn3[r]);
-        e[r] = _mm256_add_ps(a, b);
-    }
+    for (int r = 0; r < 4; ++r) e[r] = eyeRow(m, x, y, z, r);
     __m256 c[4];
 #pragma GCC unroll 4
     for (int r = 0; r < 4; ++r) {
@@ -101,11 +104,7 @@ SW_INLINE Clip toClipSpace(const Matrices& m, __m256 x, __m256 y, __m256 z) {
 SW_INLINE Clip toClipSpaceShaped(const Matrices& m, __m256 x, __m256 y, __m256 z) {
     __m256 e[3];
 #pragma GCC unroll 3
-    for (int r = 0; r < 3; ++r) {
-        const __m256 a = _mm256_add_ps(_mm256_mul_ps(m.model[0][r], x), _mm256_mul_ps(m.model[1][r], y));
-        const __m256 b = _mm256_add_ps(_mm256_mul_ps(m.model[2][r], z), m.modelColumn3[r]);
-        e[r] = _mm256_add_ps(a, b);
-    }
+    for (int r = 0; r < 3; ++r) e[r] = eyeRow(m, x, y, z, r);
     return {_mm256_mul_ps(m.projection[0][0], e[0]), _mm256_mul_ps(m.projection[1][1], e[1]),
             _mm256_add_ps(_mm256_mul_ps(m.projection[2][2], e[2]), m.projectionZ3),
             _mm256_mul_ps(m.projection[2][3], e[2])};

@@ -16,14 +16,7 @@
 // The triangles waiting for set-up, one per lane from lane 0 on, in the
 // order they were queued. Up to seven wait between batches, and up to eight
 // more join at a time.
-struct TriangleQueue {
-    static constexpr int capacity = 2 * laneCount;
-    alignas(32) float x[3][capacity];
-    alignas(32) float y[3][capacity];
-    alignas(32) float z[3][capacity];
-    alignas(32) float w[3][capacity];
-    alignas(32) float u[3][capacity];
-    alignas(32) float v[3][capacity];
+struct TriangleQueue : TriangleLanes<2 * laneCount> {
     int length;
 };
 
