@@ -208,7 +208,7 @@ void drawBatch(const Matrices& m, __m256 hw, __m256 hh, const CornerBatch& corne
     // those that pass set-up's first tests join the queue; crossing ones go
     // to the clipper, each in its place in the order.
     SW_COUNT(reachedSetup, __builtin_popcount(inside));
-    CornerLanes screen[3] = {};  // set where used; zeros keep the compiler from doubting it
+    CornerLanes screen[3] = {};  // zeroed, as the compiler cannot tell that the lanes read are set
     unsigned waiting = 0;
     if (inside != 0) {
 #pragma GCC unroll 3
