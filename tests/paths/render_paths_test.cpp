@@ -346,10 +346,11 @@ TEST(RenderPaths, screenTrianglesAreTheSameOnEveryPath) {
     const std::vector<Vertex> corners = screenTriangles(at);
     // The reference one by one; the vector scan takes batches of eight in
     // turn: two queued one by one, one queued eight at a time (joining those
-    // still waiting) and one drawn one by one. Each family is drawn on cleared surfaces,
-    // so that no family hides another's faults. Every seventh triangle is
-    // left out, so that the queue's batches do not line up with those handed
-    // over, and so are triangles with a corner at or below row `bottom`.
+    // still waiting) and one drawn one by one. Each family is drawn on
+    // cleared surfaces, so that no family hides another's faults. Every
+    // seventh triangle is left out, so that the queue's batches do not line
+    // up with those handed over, and so are triangles with a corner at or
+    // below row `bottom`.
     const size_t familyCorners = 3 * 2 * shapesPerFamily;
     const auto draw = [&](bool vector, size_t family, float bottom) {
         clearFramebuffer();
