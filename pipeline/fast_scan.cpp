@@ -322,9 +322,3 @@ void drawQueuedTrianglesAvx2() {
     q.length = 0;
     SW_STAGE(vertex);
 }
-
-void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
-                      ScreenPosition p1, ScreenPosition p2) {
-    queueTriangleAvx2(vertex0, vertex1, vertex2, p0, p1, p2);
-    drawQueuedTrianglesAvx2();
-}

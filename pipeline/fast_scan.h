@@ -42,7 +42,3 @@ void queueTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Verte
 
 // Draws every queued triangle.
 void drawQueuedTrianglesAvx2();
-
-// fillTriangle's counterpart: queues the triangle and draws the queue.
-void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
-                      ScreenPosition p1, ScreenPosition p2);

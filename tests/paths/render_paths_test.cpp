@@ -268,6 +268,14 @@ std::vector<Vertex> screenTriangles(std::vector<ScreenPosition>& at) {
 // stays reachable from the render context until the process ends.
 std::vector<uint8_t> framebuffer;
 
+// fillTriangle's counterpart on the vector scan: the triangle queued and
+// drawn at once.
+void fillTriangleAvx2(const Vertex& vertex0, const Vertex& vertex1, const Vertex& vertex2, ScreenPosition p0,
+                      ScreenPosition p1, ScreenPosition p2) {
+    queueTriangleAvx2(vertex0, vertex1, vertex2, p0, p1, p2);
+    drawQueuedTrianglesAvx2();
+}
+
 // The installed model alone under the given matrices, on `path`.
 Frame drawModelUnder(RenderPath path, const glm::mat4& model, const glm::mat4& projection) {
     EXPECT_TRUE(setRenderPath(path));
