@@ -1,5 +1,7 @@
 #include "assets/image_checks.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -150,6 +152,90 @@ bool pngDataChunksFit(const uint8_t* bytes, size_t size) {
     return true;
 }
 
+constexpr int radianceLineLength = 1024;
+
+// One header line of a Radiance image as the decoder reads it: up to a
+// newline or the end of the contents, at most 1023 characters kept (the rest
+// of a longer line is skipped), ended by a NUL.
+void readRadianceLine(ByteReader& r, char (&line)[radianceLineLength]) {
+    int length = 0;
+    char c = static_cast<char>(r.next());
+    while (!r.atEnd() && c != '\n') {
+        line[length++] = c;
+        if (length == radianceLineLength - 1) {
+            while (!r.atEnd() && r.next() != '\n') {
+            }
+            break;
+        }
+        c = static_cast<char>(r.next());
+    }
+    line[length] = 0;
+}
+
+bool opensWith(const uint8_t* bytes, size_t size, const char* text) {
+    const size_t length = std::strlen(text);
+    return size >= length && std::memcmp(bytes, text, length) == 0;
+}
+
+// Whether the pixel data of a Radiance (HDR) image lasts as long as the
+// image. Past the end of the contents the decoder keeps, for a flat pixel,
+// whatever its buffer held before, and reads 0 for a run-length count, which
+// never advances: truncated data gives texels from memory never written, or
+// decoding never ends. The header and scanlines are read as the decoder reads
+// them; where it gives up, it reads no further pixels.
+bool radiancePixelsComplete(const uint8_t* bytes, size_t size) {
+    if (!opensWith(bytes, size, "#?RADIANCE\n") && !opensWith(bytes, size, "#?RGBE\n")) return true;
+    ByteReader r{bytes, size, 0};
+    char line[radianceLineLength];
+    readRadianceLine(r, line);  // the identifier
+    bool supported = false;
+    for (;;) {
+        readRadianceLine(r, line);
+        if (line[0] == 0) break;
+        if (std::strcmp(line, "FORMAT=32-bit_rle_rgbe") == 0) supported = true;
+    }
+    if (!supported) return true;
+    readRadianceLine(r, line);
+    if (std::strncmp(line, "-Y ", 3) != 0) return true;
+    char* rest = line + 3;
+    const int height = static_cast<int>(std::strtol(rest, &rest, 10));
+    while (*rest == ' ') ++rest;
+    if (std::strncmp(rest, "+X ", 3) != 0) return true;
+    const int width = static_cast<int>(std::strtol(rest + 3, nullptr, 10));
+    if (width < 0 || height < 0) return true;
+
+    // Flat pixels are four bytes each, from `r` on.
+    const auto flatPixelsFit = [&](uint64_t pixels) { return r.at <= size && (size - r.at) / 4 >= pixels; };
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    if (width < 8 || width >= 32768) return flatPixelsFit(pixels);
+    for (int row = 0; row < height; ++row) {
+        const uint8_t first = r.next(), second = r.next(), high = r.next();
+        if (first != 2 || second != 2 || (high & 0x80) != 0) {
+            // Not run-length encoded: these four bytes are the first pixel,
+            // and every other pixel of the image follows flat.
+            r.next();
+            return flatPixelsFit(pixels - 1);
+        }
+        if ((high << 8 | r.next()) != width) return true;
+        for (int component = 0; component < 4; ++component) {
+            for (int column = 0; column < width;) {
+                int count = r.next();
+                if (count > 128) {
+                    count -= 128;
+                    r.next();  // the repeated value
+                    if (count > width - column) return true;
+                } else {
+                    if (count > width - column) return true;
+                    r.at += static_cast<size_t>(count);  // the values themselves
+                }
+                if (r.at > size) return false;
+                column += count;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool opensAsPng(const uint8_t* bytes, size_t size) {
@@ -157,5 +243,6 @@ bool opensAsPng(const uint8_t* bytes, size_t size) {
 }
 
 bool imageSafeToDecode(const uint8_t* bytes, size_t size) {
-    return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size) && pngDataChunksFit(bytes, size);
+    return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size) && pngDataChunksFit(bytes, size) &&
+           radiancePixelsComplete(bytes, size);
 }

@@ -275,6 +275,14 @@ std::string pngWithDataLength(uint32_t length) {
     return png;
 }
 
+// A Radiance image of width x height whose pixel data is `pixels`, under the
+// identifier `identifier`.
+std::string radianceImage(int width, int height, const std::string& pixels,
+                          const std::string& identifier = "#?RADIANCE") {
+    return identifier + "\nFORMAT=32-bit_rle_rgbe\n\n-Y " + std::to_string(height) + " +X " + std::to_string(width) +
+           "\n" + pixels;
+}
+
 TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
     const std::string valid = scene_files::jpgFile(8, 8), table = jpegWithHuffmanCounts(17).substr(2);
     ASSERT_NE(valid.find("\xFF\xC0"), std::string::npos);
@@ -282,6 +290,14 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
     const size_t pngDataEnd = png.size() - png.find("IDAT") - 4;  // what a data chunk there can hold
     const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
     const std::string pixels(12, '\x40');
+    // Radiance scanlines of eight pixels: each component one run, or values
+    // written out after a count of 0 that only takes a byte; and flat pixels.
+    const std::string scanline("\2\2\0\x08", 4), runs = scanline + "\x88\x80\x88\x80\x88\x80\x88\x81";
+    std::string written = scanline;
+    for (int component = 0; component < 4; ++component)
+        written += std::string(1, '\0') + '\x08' + std::string(8, '\x80');
+    std::string flat;
+    for (int i = 0; i < 16; ++i) flat += "\x80\x80\x80\x81";
     const std::pair<std::string, bool> cases[] = {
         {valid, true},
         {jpegWithHuffmanCounts(16), true},  // exactly 256 symbols
@@ -308,11 +324,34 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {pngWithDataLength(static_cast<uint32_t>(pngDataEnd + 1)), false},
         {pngWithDataLength(0x7FFFFFF0u), false},
         {png + pngWithDataLength(0x7FFFFFF0u).substr(png.find("IDAT") - 4), true},
+        // Radiance pixel data: to the last pixel, whether run-length encoded
+        // or flat (narrow images, or a first scanline without the marker).
+        // A scanline the decoder gives up on ends its reading.
+        {radianceImage(8, 2, runs + written), true},
+        {radianceImage(8, 2, runs + written.substr(0, written.size() - 1)), false},
+        {radianceImage(8, 2, runs + runs.substr(0, runs.size() - 1)), false},
+        {radianceImage(8, 2, runs + scanline), false},          // counts of 0 read forever
+        {radianceImage(8, 2, runs + "\2\2\0\x07"), true},       // not eight pixels long
+        {radianceImage(8, 2, runs + scanline + "\x89"), true},  // a run past the row
+        {radianceImage(8, 2, flat), true},
+        {radianceImage(8, 2, flat.substr(1)), false},
+        {radianceImage(4, 4, flat), true},
+        {radianceImage(4, 4, flat.substr(4), "#?RGBE"), false},
+        {radianceImage(4, -4, ""), true},
+        {"#?RADIANCE\n\n-Y 2 +X 8\n" + runs, true},  // no format line: not decoded
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const std::string& bytes = cases[i].first;
         EXPECT_EQ(imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), cases[i].second)
             << "case " << i;
+    }
+    // The complete Radiance images are ones the decoder reads to the end.
+    for (const std::string& complete : {radianceImage(8, 2, runs + written), radianceImage(8, 2, flat)}) {
+        int width = 0, height = 0, channels = 0;
+        stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(complete.data()),
+                                                 static_cast<int>(complete.size()), &width, &height, &channels, 4);
+        EXPECT_NE(decoded, nullptr) << stbi_failure_reason();
+        stbi_image_free(decoded);
     }
 }
 
