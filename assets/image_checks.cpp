@@ -18,6 +18,10 @@ struct ByteReader {
         const long high = next();
         return high << 8 | next();
     }
+    long next16Le() {
+        const long low = next();
+        return static_cast<long>(next()) << 8 | low;
+    }
     // A marker: 0xFF, any number of 0xFF fill bytes and the marker code;
     // 0xFF alone stands for "no marker here" (one byte consumed).
     uint8_t marker() {
@@ -236,6 +240,32 @@ bool radiancePixelsComplete(const uint8_t* bytes, size_t size) {
     return true;
 }
 
+// Whether the pixels of an uncompressed true-colour or grey TGA image last as
+// long as the image. The decoder reads such an image a row at a time and
+// leaves a row it cannot read whole as its allocation held it: texels from
+// memory never written. (Its other TGA images read 0 past the end.) TGA
+// contents have no signature; the header is read as the decoder's test reads
+// it, whose second byte, 0 here, no other format's contents have.
+bool tgaPixelsComplete(const uint8_t* bytes, size_t size) {
+    ByteReader r{bytes, size, 0};
+    const uint8_t idLength = r.next(), colourMapped = r.next(), type = r.next();
+    if (colourMapped != 0 || (type != 2 && type != 3)) return true;
+    r.at = 12;
+    const long width = r.next16Le(), height = r.next16Le();
+    const uint8_t bits = r.next();
+    uint64_t components = 0;
+    if (bits == 8) {
+        components = 1;
+    } else if (bits == 16 && type == 3) {
+        components = 2;
+    } else if (bits == 24 || bits == 32) {
+        components = bits / 8;
+    }
+    if (width < 1 || height < 1 || components == 0) return true;
+    const uint64_t needed = 18 + idLength + static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * components;
+    return size >= needed;
+}
+
 }  // namespace
 
 bool opensAsPng(const uint8_t* bytes, size_t size) {
@@ -244,5 +274,5 @@ bool opensAsPng(const uint8_t* bytes, size_t size) {
 
 bool imageSafeToDecode(const uint8_t* bytes, size_t size) {
     return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size) && pngDataChunksFit(bytes, size) &&
-           radiancePixelsComplete(bytes, size);
+           radiancePixelsComplete(bytes, size) && tgaPixelsComplete(bytes, size);
 }

@@ -283,6 +283,13 @@ std::string radianceImage(int width, int height, const std::string& pixels,
            "\n" + pixels;
 }
 
+// A TGA header of image type `type`, `bits` per pixel, 2 x 2 pixels and an
+// identification field of `idLength` bytes, and `data` after it.
+std::string tgaImage(char type, char bits, char idLength, const std::string& data) {
+    return std::string(1, idLength) + '\0' + type + std::string(9, '\0') + std::string("\2\0\2\0", 4) + bits + '\0' +
+           data;
+}
+
 TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
     const std::string valid = scene_files::jpgFile(8, 8), table = jpegWithHuffmanCounts(17).substr(2);
     ASSERT_NE(valid.find("\xFF\xC0"), std::string::npos);
@@ -339,14 +346,26 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {radianceImage(4, 4, flat.substr(4), "#?RGBE"), false},
         {radianceImage(4, -4, ""), true},
         {"#?RADIANCE\n\n-Y 2 +X 8\n" + runs, true},  // no format line: not decoded
+        // Uncompressed true-colour and grey TGA pixels: to the last byte, after
+        // the identification field. Run-length and 16-bit colour images read 0
+        // past the end; a header a byte short reads 0 for its last byte.
+        {tgaImage(2, 24, 0, std::string(12, '\x40')), true},
+        {tgaImage(2, 24, 0, std::string(11, '\x40')), false},
+        {tgaImage(2, 32, 3, std::string(19, '\x40')), true},
+        {tgaImage(2, 32, 3, std::string(18, '\x40')), false},
+        {tgaImage(3, 8, 0, std::string(3, '\x40')), false},
+        {tgaImage(10, 24, 0, std::string(2, '\x40')), true},
+        {tgaImage(2, 16, 0, std::string(2, '\x40')), true},
+        {tgaImage(2, 24, 0, "").substr(0, 17), false},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const std::string& bytes = cases[i].first;
         EXPECT_EQ(imageSafeToDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), cases[i].second)
             << "case " << i;
     }
-    // The complete Radiance images are ones the decoder reads to the end.
-    for (const std::string& complete : {radianceImage(8, 2, runs + written), radianceImage(8, 2, flat)}) {
+    // The complete Radiance and TGA images are ones the decoder reads.
+    for (const std::string& complete : {radianceImage(8, 2, runs + written), radianceImage(8, 2, flat),
+                                        tgaImage(2, 32, 3, std::string(19, '\x40'))}) {
         int width = 0, height = 0, channels = 0;
         stbi_uc* decoded = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(complete.data()),
                                                  static_cast<int>(complete.size()), &width, &height, &channels, 4);
