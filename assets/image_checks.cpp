@@ -96,12 +96,14 @@ bool jpegHuffmanTablesFit(const uint8_t* bytes, size_t size) {
 
 bool pnmSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// Whether a binary PNM header (P5 or P6) is one the decoder handles: its
-// numbers must fit an int, which the decoder accumulates them in unchecked,
-// and the samples must be 8-bit, as 16-bit ones are converted to four
-// channels with the 8-bit routine, which reads past their buffer. The header
-// is read as the decoder reads it, comments and all.
-bool pnmHeaderSupported(const uint8_t* bytes, size_t size) {
+// Whether a binary PNM image (P5 or P6) is one the decoder handles: its
+// header's numbers must fit an int, which the decoder accumulates them in
+// unchecked, the samples must be 8-bit, as 16-bit ones are converted to four
+// channels with the 8-bit routine, which reads past their buffer, and every
+// sample must be there: the decoder reads them in one piece and, when fewer
+// remain, leaves the whole image as its allocation held it. The header is
+// read as the decoder reads it, comments and all.
+bool pnmDecodable(const uint8_t* bytes, size_t size) {
     ByteReader r{bytes, size, 0};
     const uint8_t p = r.next();
     const uint8_t t = r.next();
@@ -133,7 +135,9 @@ bool pnmHeaderSupported(const uint8_t* bytes, size_t size) {
     if (!number(height)) return false;
     skipSpace();
     if (!number(maxValue)) return false;
-    return maxValue <= 255;
+    // The samples start after the character that ends the maximum value.
+    const uint64_t samples = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * (t == '6' ? 3 : 1);
+    return maxValue <= 255 && (samples == 0 || (r.at <= size && size - r.at >= samples));
 }
 
 // Whether every image-data chunk of a PNG fits in the contents. The decoder
@@ -273,6 +277,6 @@ bool opensAsPng(const uint8_t* bytes, size_t size) {
 }
 
 bool imageSafeToDecode(const uint8_t* bytes, size_t size) {
-    return jpegHuffmanTablesFit(bytes, size) && pnmHeaderSupported(bytes, size) && pngDataChunksFit(bytes, size) &&
+    return jpegHuffmanTablesFit(bytes, size) && pnmDecodable(bytes, size) && pngDataChunksFit(bytes, size) &&
            radiancePixelsComplete(bytes, size) && tgaPixelsComplete(bytes, size);
 }

@@ -320,10 +320,12 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {"P5 # comment 999\n4\t3\n255 " + pixels, true},
         {"P6\n2 2\n256\n" + pixels, false},
         {"P5\n# maximum below\n2 2 65535\n" + pixels, false},
-        {"P6\n2147483648 1\n255\n" + pixels, false},
-        {"P6\n2147483647 1\n255\n" + pixels, true},
-        {"P6\n2 2\n2555", false},    // the final digit counts, read or not
-        {"P3\n2 2\n65535\n", true},  // text PNM is not decoded at all
+        {"P6\n2147483648 0\n255\n", false},
+        {"P6\n2147483647 0\n255\n", true},
+        {"P6\n2 2\n2555", false},                      // the final digit counts, read or not
+        {"P6\n2 2\n255\n" + pixels.substr(1), false},  // every sample, read in one piece
+        {"P5\n4 3\n255" + pixels, false},              // the first sample ends the header
+        {"P3\n2 2\n65535\n", true},                    // text PNM is not decoded at all
         // PNG data chunks: up to the end of the contents, not one byte more;
         // chunks after the end chunk are never read.
         {png, true},
