@@ -86,26 +86,22 @@ SW_INLINE void scanExactTriangle(const TriangleSetup& s, const Lanes& batch, int
     }
 }
 
-// A triangle set up on its own, whose attributes are in `s` and in every
-// lane of `l`; `exactEdges` says that no edge value of its box wraps in 32
-// bits, and then its narrow boxes' pixels go to `queue`, which must have
-// been started with `l`. Kept out of line, as such triangles are few.
+// A triangle set up on its own, with 64-bit products, whose attributes are
+// in `s` and in every lane of `l`. Its edge values may wrap in 32 bits, so
+// every group of its box is tested: at the first that fails, scanTriangle
+// goes over the pixels again in its own order and stops at the first such
+// one with its message. What was drawn on the way is lost with the process.
+// Kept out of line, as such triangles are few.
 __attribute__((noinline)) void scanTriangleAlone(const TriangleSetup& s, const Lanes& l, const Target& t,
-                                                 bool exactEdges, PixelQueue& queue) {
+                                                 PixelQueue& queue) {
     if (!t.vector) {
         scanInOrder(s);
-    } else if (exactEdges) {
-        scanExactTriangle(s, l, 0, t, queue);
-    } else {
-        // Triangles whose edge values may wrap test every group: at the
-        // first that fails, scanTriangle goes over the pixels again in its
-        // own order and stops at the first such one with its message. What
-        // was drawn on the way is lost with the process.
-        countScanned(s);
-        if (s.maxX < s.minX || s.maxY < s.minY) return;
-        drainPixels(queue, t);
-        if (!scanBox(s, l, t)) scanTriangle(s);
+        return;
     }
+    countScanned(s);
+    if (s.maxX < s.minX || s.maxY < s.minY) return;
+    drainPixels(queue, t);
+    if (!scanBox(s, l, t)) scanTriangle(s);
 }
 
 // Corners at most this far from the origin, in pixels, keep the integer
@@ -253,7 +249,7 @@ void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
             if (setupTriangle(corner[0], corner[1], corner[2], p[0], p[1], p[2], setup)) {
                 Lanes l;
                 broadcastLanes(setup, l);
-                scanTriangleAlone(setup, l, target, false, queue);
+                scanTriangleAlone(setup, l, target, queue);
             }
         } else if (!target.vector) {
             scanLaneInOrder(b, batch, k);
