@@ -94,6 +94,14 @@ struct Lanes {
     __m256 inv;
 };
 
+// The integer set-up of a batch's triangles, one per lane, indexed as in
+// TriangleSetup.
+struct BatchSetup {
+    alignas(32) int32_t minX[laneCount], minY[laneCount], maxX[laneCount], maxY[laneCount];
+    alignas(32) int32_t weight[3][laneCount], stepX[3][laneCount], stepY[3][laneCount];
+    alignas(32) float area[laneCount];
+};
+
 SW_INLINE void broadcastLanes(const TriangleSetup& s, Lanes& l) {
     for (int c = 0; c < 3; ++c) {
         l.attr[invW][c] = _mm256_set1_ps(s.attr[c].invW);

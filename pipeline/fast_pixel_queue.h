@@ -1,10 +1,12 @@
 #pragma once
 
-// Pixels of narrow triangles packed eight to a group across triangles. A
-// part of pipeline/fast_scan.cpp, like pipeline/fast_lanes.h.
+// Pixels of narrow triangles packed eight to a group across triangles, and
+// the short narrow boxes of a batch covered all at once. A part of
+// pipeline/fast_scan.cpp, like pipeline/fast_lanes.h.
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "pipeline/fast_lanes.h"
@@ -20,54 +22,49 @@ namespace {
 // The boxes of tiny triangles and slivers, at most four pixels wide, hold a
 // pixel or two per block. Their covered pixels wait in a queue and are
 // shaded eight at a time, whatever triangle they belong to: each lane takes
-// its triangle's attributes from its lane of the queue's batch. Pixels are still
-// written in the order the triangles are drawn: the queue is emptied before
-// any other triangle is scanned, and where two lanes of a group are the same
-// pixel, each triangle's lanes are shaded in turn. Lanes past the length
-// are read but not used.
+// its triangle's edge values and attributes from its lane of the queue's
+// batch. Pixels are still written in the order the triangles are drawn: the
+// queue is emptied before any other triangle is scanned, and where two lanes
+// of a group are the same pixel, each triangle's lanes are shaded in turn.
+// Lanes past the length are read but not used.
 struct PixelQueue {
     static constexpr int capacity = 2 * laneCount;
-    alignas(32) int32_t e[3][capacity];
     alignas(32) int32_t x[capacity];
     alignas(32) int32_t y[capacity];
     alignas(32) int32_t triangle[capacity];  // its lane in the batch
     int length;
-    const Lanes* batch;  // the attributes of the triangles queued
+    const Lanes* batch;       // the attributes of the triangles queued
+    const BatchSetup* setup;  // and their edge values
 };
 
 // Calls `f` with each of the queue's arrays.
 template <typename F>
 SW_INLINE void eachArray(PixelQueue& q, F f) {
-    f(q.e[0]);
-    f(q.e[1]);
-    f(q.e[2]);
     f(q.x);
     f(q.y);
     f(q.triangle);
 }
 
 // An empty queue for the triangles whose attributes are the lanes of
-// `batch`. Its lanes are zeroed, so that those past the length that a group
-// reads hold numbers too.
-SW_INLINE void startQueue(PixelQueue& q, const Lanes& batch) {
+// `batch` and whose set-up is `setup`. Its lanes are zeroed, so that those
+// past the length that a group reads hold a triangle and a pixel too.
+SW_INLINE void startQueue(PixelQueue& q, const Lanes& batch, const BatchSetup& setup) {
     eachArray(q, [](int32_t* values) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_setzero_si256());
         _mm256_store_si256(reinterpret_cast<__m256i*>(values + laneCount), _mm256_setzero_si256());
     });
     q.length = 0;
     q.batch = &batch;
+    q.setup = &setup;
 }
 
 // Appends the lanes of `bits`: pixels (x, y) of the batch's triangle
-// `triangle` with edge values e.
-SW_INLINE void queuePixels(PixelQueue& q, const __m256i e[3], __m256i x, __m256i y, int32_t triangle, unsigned bits) {
+// `triangle`.
+SW_INLINE void queuePixels(PixelQueue& q, __m256i x, __m256i y, int32_t triangle, unsigned bits) {
     const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(leftPack.order[bits]));
     const auto append = [&](int32_t* to, __m256i values) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + q.length), _mm256_permutevar8x32_epi32(values, order));
     };
-    append(q.e[0], e[0]);
-    append(q.e[1], e[1]);
-    append(q.e[2], e[2]);
     append(q.x, x);
     append(q.y, y);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(q.triangle + q.length), _mm256_set1_epi32(triangle));
@@ -79,6 +76,27 @@ SW_INLINE __m256i loadVector(const T* from) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(from));
 }
 
+// Lane k of `values`[triangle[k]]: a field of the batch's set-up, per lane.
+SW_INLINE __m256i perTriangle(const int32_t* values, __m256i triangle) {
+    return _mm256_permutevar8x32_epi32(loadVector(values), triangle);
+}
+
+// The edge values of the queue's first group: weight + column * stepX + row
+// * stepY of each lane's triangle, with the column and row counted from its
+// box's corner, in the same wrapping 32-bit arithmetic as the walks'.
+SW_INLINE void queuedEdgeValues(const PixelQueue& q, __m256i e[3]) {
+    const BatchSetup& s = *q.setup;
+    const __m256i triangle = loadVector(q.triangle);
+    const __m256i column = _mm256_sub_epi32(loadVector(q.x), perTriangle(s.minX, triangle));
+    const __m256i row = _mm256_sub_epi32(loadVector(q.y), perTriangle(s.minY, triangle));
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+        e[k] = _mm256_add_epi32(perTriangle(s.weight[k], triangle),
+                                _mm256_add_epi32(_mm256_mullo_epi32(column, perTriangle(s.stepX[k], triangle)),
+                                                 _mm256_mullo_epi32(row, perTriangle(s.stepY[k], triangle))));
+    }
+}
+
 // Shades the lanes of `lanes` of the queue's first group, whose depth cells
 // are `cell`, no two of them the same pixel.
 SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell, const Target& t) {
@@ -86,8 +104,9 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell
     SW_COUNT(groups, 1);
     Lanes l;
     lanesOfBatch(*q.batch, loadVector(q.triangle), l);
-    const __m256 b[3] = {_mm256_cvtepi32_ps(loadVector(q.e[0])), _mm256_cvtepi32_ps(loadVector(q.e[1])),
-                         _mm256_cvtepi32_ps(loadVector(q.e[2]))};
+    __m256i e[3];
+    queuedEdgeValues(q, e);
+    const __m256 b[3] = {_mm256_cvtepi32_ps(e[0]), _mm256_cvtepi32_ps(e[1]), _mm256_cvtepi32_ps(e[2])};
     const __m256i depth = depthsOf(b, l);
 
     // Lanes outside `lanes` read cell 0 and write nothing.
@@ -158,6 +177,18 @@ SW_INLINE void drainPixels(PixelQueue& q, const Target& t) {
     q.length = 0;
 }
 
+// Shades the queue's first group once it is full, and moves the rest to the
+// front.
+SW_INLINE void shadeIfFull(PixelQueue& q, const Target& t) {
+    if (q.length < laneCount) return;
+    shadeQueuedGroup(q, _mm256_set1_epi32(-1), t);
+    q.length -= laneCount;
+    eachArray(q, [](int32_t* values) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(values),
+                           _mm256_load_si256(reinterpret_cast<const __m256i*>(values + laneCount)));
+    });
+}
+
 // Boxes at most W pixels wide: one column of blocks down the box, the covered
 // pixels queued.
 template <int W>
@@ -175,15 +206,98 @@ SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQue
         const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
         const unsigned bits = laneBits(coveredLanes(e, _mm256_and_si256(inColumns, inRows)));
         if (bits == 0) continue;
-        queuePixels(q, e, x, _mm256_add_epi32(_mm256_set1_epi32(y), laneRow<W>()), triangle, bits);
-        if (q.length >= laneCount) {
-            shadeQueuedGroup(q, _mm256_set1_epi32(-1), t);
-            q.length -= laneCount;
-            eachArray(q, [](int32_t* values) {
-                _mm256_store_si256(reinterpret_cast<__m256i*>(values),
-                                   _mm256_load_si256(reinterpret_cast<const __m256i*>(values + laneCount)));
-            });
+        queuePixels(q, x, _mm256_add_epi32(_mm256_set1_epi32(y), laneRow<W>()), triangle, bits);
+        shadeIfFull(q, t);
+    }
+}
+
+// Boxes at most four pixels wide and this many rows high (most of the tiny
+// triangles of a scene) are covered a batch at a time, when at least half of
+// the batch's triangles have one: with fewer, covering them one by one costs
+// less than a pass over the tallest box in every lane.
+constexpr int shortBoxRows = 8;
+constexpr int shortBoxesPerBatch = laneCount / 2;
+
+// The covered pixels of a batch's short narrow boxes: in lane k, bit
+// 4 * row + column for each covered pixel of triangle k's box, counted from
+// its top-left corner, so that byte n is the block of 4 x 2 pixels at row
+// 2 * n.
+struct ShortBoxes {
+    alignas(32) uint32_t covered[laneCount];
+};
+static_assert(4 * shortBoxRows <= 32, "a short box's pixels fit in one 32-bit lane");
+
+// Covers the boxes of `lanes` that are at most four pixels wide and
+// shortBoxRows high for all eight triangles at once, each lane one triangle,
+// a row of up to four pixels at a time, and returns the lanes it covered; if
+// fewer than shortBoxesPerBatch qualify, it covers none.
+__attribute__((noinline)) unsigned coverShortBoxes(const BatchSetup& b, unsigned lanes, ShortBoxes& out) {
+    // The boxes' last column and row, counted from their corner.
+    const __m256i lastColumn = _mm256_sub_epi32(loadVector(b.maxX), loadVector(b.minX));
+    const __m256i lastRow = _mm256_sub_epi32(loadVector(b.maxY), loadVector(b.minY));
+    const __m256i none = _mm256_set1_epi32(-1);
+    const __m256i fits = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(4), lastColumn), _mm256_cmpgt_epi32(lastColumn, none)),
+        _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(shortBoxRows), lastRow),
+                         _mm256_cmpgt_epi32(lastRow, none)));
+    const unsigned chosen = lanes & laneBits(fits);
+    if (__builtin_popcount(chosen) < shortBoxesPerBatch) return 0;
+    int32_t rows = 0, columns = 0;
+    for (unsigned bits = chosen; bits != 0; bits &= bits - 1) {
+        const int k = __builtin_ctz(bits);
+        rows = std::max(rows, b.maxY[k] - b.minY[k] + 1);
+        columns = std::max(columns, b.maxX[k] - b.minX[k] + 1);
+    }
+
+    // Edge values at the first column of each row, and what each further
+    // column adds; pixels past a box's last column count as outside through
+    // their sign bit, and rows past its last row are cleared.
+    __m256i row[3], stepY[3], across[3][4], outsideColumn[4];
+#pragma GCC unroll 4
+    for (int c = 0; c < 4; ++c) outsideColumn[c] = _mm256_cmpgt_epi32(_mm256_set1_epi32(c), lastColumn);
+#pragma GCC unroll 3
+    for (int k = 0; k < 3; ++k) {
+        row[k] = loadVector(b.weight[k]);
+        stepY[k] = loadVector(b.stepY[k]);
+        const __m256i stepX = loadVector(b.stepX[k]);
+        across[k][0] = _mm256_setzero_si256();
+#pragma GCC unroll 3
+        for (int c = 1; c < 4; ++c) across[k][c] = _mm256_add_epi32(across[k][c - 1], stepX);
+    }
+    __m256i covered = _mm256_setzero_si256();
+    for (int32_t r = 0; r < rows; ++r, advance(row, stepY)) {
+        __m256i rowBits = _mm256_setzero_si256();
+#pragma GCC unroll 4
+        for (int c = 0; c < 4; ++c) {
+            if (c >= columns) break;
+            const __m256i e0 = _mm256_add_epi32(row[0], across[0][c]), e1 = _mm256_add_epi32(row[1], across[1][c]),
+                          e2 = _mm256_add_epi32(row[2], across[2][c]);
+            // Covered: no edge value negative and inside the box, so no
+            // sign bit set; the blend adds the column's bit only then.
+            const __m256i missed = _mm256_or_si256(_mm256_or_si256(e0, e1), _mm256_or_si256(e2, outsideColumn[c]));
+            rowBits = _mm256_castps_si256(
+                _mm256_blendv_ps(_mm256_castsi256_ps(_mm256_or_si256(rowBits, _mm256_set1_epi32(1 << c))),
+                                 _mm256_castsi256_ps(rowBits), _mm256_castsi256_ps(missed)));
         }
+        const __m256i outsideRow = _mm256_cmpgt_epi32(_mm256_set1_epi32(r), lastRow);
+        covered = _mm256_or_si256(covered,
+                                  _mm256_sll_epi32(_mm256_andnot_si256(outsideRow, rowBits), _mm_cvtsi32_si128(4 * r)));
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out.covered), covered);
+    return chosen;
+}
+
+// Queues the pixels of the short narrow box of the batch's triangle
+// `triangle`, whose set-up is `s`, that `covered` marks, a block at a time.
+SW_INLINE void queueShortBox(const TriangleSetup& s, int32_t triangle, uint32_t covered, PixelQueue& q,
+                             const Target& t) {
+    const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(s.minX), laneColumn<4>());
+    while (covered != 0) {
+        const int block = __builtin_ctz(covered) / laneCount;
+        const unsigned bits = (covered >> (laneCount * block)) & 0xFFu;
+        covered &= ~(0xFFu << (laneCount * block));
+        queuePixels(q, x, _mm256_add_epi32(_mm256_set1_epi32(s.minY + 2 * block), laneRow<4>()), triangle, bits);
+        shadeIfFull(q, t);
     }
 }
 

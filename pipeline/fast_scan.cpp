@@ -25,7 +25,8 @@ namespace {
 
 // Triangle set-up eight triangles at a time, and each triangle's box handed
 // to a walk (pipeline/fast_walks.h) or, for narrow boxes, to the queue that
-// packs pixels across triangles (pipeline/fast_pixel_queue.h). The set-up
+// packs pixels across triangles (pipeline/fast_pixel_queue.h), which the
+// short ones among them reach already covered. The set-up
 // repeats setupTriangle step for step where the integers allow
 // (setupTriangle itself serves the other triangles).
 
@@ -119,14 +120,6 @@ SW_INLINE __m256i crossOverGrid(__m256i a, __m256i b, __m256i c, __m256i d, __m2
     const __m256i second = _mm256_mullo_epi32(_mm256_sub_epi32(e, f), _mm256_sub_epi32(g, h));
     return _mm256_srai_epi32(_mm256_sub_epi32(first, second), subPixelBits);
 }
-
-// The integer set-up of a batch's triangles, one per lane, indexed as in
-// TriangleSetup.
-struct BatchSetup {
-    alignas(32) int32_t minX[laneCount], minY[laneCount], maxX[laneCount], maxY[laneCount];
-    alignas(32) int32_t weight[3][laneCount], stepX[3][laneCount], stepY[3][laneCount];
-    alignas(32) float area[laneCount];
-};
 
 // Lane k's set-up, without its attributes.
 SW_INLINE TriangleSetup laneSetup(const BatchSetup& b, int k) {
@@ -234,7 +227,9 @@ void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
 
     const Target target = drawTarget(rc.currentTexture);
     PixelQueue queue;
-    startQueue(queue, batch);
+    startQueue(queue, batch, b);
+    ShortBoxes shortBoxes;
+    const unsigned shortLanes = target.vector ? coverShortBoxes(b, lanes & nearLanes & vectorLanes, shortBoxes) : 0;
     for (unsigned work = lanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         if (((nearLanes >> k) & 1u) == 0) {
@@ -253,6 +248,10 @@ void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
             }
         } else if (!target.vector) {
             scanLaneInOrder(b, batch, k);
+        } else if (((shortLanes >> k) & 1u) != 0) {
+            const TriangleSetup s = laneSetup(b, k);
+            countScanned(s);
+            queueShortBox(s, k, shortBoxes.covered[k], queue, target);
         } else {
             scanExactTriangle(laneSetup(b, k), batch, k, target, queue);
         }
