@@ -22,52 +22,46 @@ namespace {
 // The boxes of tiny triangles and slivers, at most four pixels wide, hold a
 // pixel or two per block. Their covered pixels wait in a queue and are
 // shaded eight at a time, whatever triangle they belong to: each lane takes
-// its triangle's edge values and attributes from its lane of the queue's
-// batch. Pixels are still written in the order the triangles are drawn: the
-// queue is emptied before any other triangle is scanned, and where two lanes
-// of a group are the same pixel, each triangle's lanes are shaded in turn.
-// Lanes past the length are read but not used.
+// its triangle's set-up and attributes from its lane of the queue's batch.
+// Pixels are still written in the order the triangles are drawn: the queue
+// is emptied before any other triangle is scanned, and where two lanes of a
+// group are the same pixel, each triangle's lanes are shaded in turn. Lanes
+// past the length are read but not used.
+//
+// A queued pixel is one number: its triangle's lane in the batch in the low
+// three bits, all that a lane permutation reads, and above them its place in
+// the triangle's box, 4 * row + column counted from the top-left corner.
+constexpr int placeShift = 3;
+
 struct PixelQueue {
     static constexpr int capacity = 2 * laneCount;
-    alignas(32) int32_t x[capacity];
-    alignas(32) int32_t y[capacity];
-    alignas(32) int32_t triangle[capacity];  // its lane in the batch
+    alignas(32) int32_t pixel[capacity];
     int length;
     const Lanes* batch;       // the attributes of the triangles queued
-    const BatchSetup* setup;  // and their edge values
+    const BatchSetup* setup;  // and their set-up
 };
-
-// Calls `f` with each of the queue's arrays.
-template <typename F>
-SW_INLINE void eachArray(PixelQueue& q, F f) {
-    f(q.x);
-    f(q.y);
-    f(q.triangle);
-}
 
 // An empty queue for the triangles whose attributes are the lanes of
 // `batch` and whose set-up is `setup`. Its lanes are zeroed, so that those
-// past the length that a group reads hold a triangle and a pixel too.
+// past the length that a group reads hold a pixel too.
 SW_INLINE void startQueue(PixelQueue& q, const Lanes& batch, const BatchSetup& setup) {
-    eachArray(q, [](int32_t* values) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_setzero_si256());
-        _mm256_store_si256(reinterpret_cast<__m256i*>(values + laneCount), _mm256_setzero_si256());
-    });
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.pixel), _mm256_setzero_si256());
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.pixel + laneCount), _mm256_setzero_si256());
     q.length = 0;
     q.batch = &batch;
     q.setup = &setup;
 }
 
-// Appends the lanes of `bits`: pixels (x, y) of the batch's triangle
-// `triangle`.
-SW_INLINE void queuePixels(PixelQueue& q, __m256i x, __m256i y, int32_t triangle, unsigned bits) {
+// The queued numbers of the pixels at `places` in the box of the batch's
+// triangle `triangle`.
+SW_INLINE __m256i pixelNumbers(int32_t triangle, __m256i places) {
+    return _mm256_or_si256(_mm256_slli_epi32(places, placeShift), _mm256_set1_epi32(triangle));
+}
+
+// Appends the lanes of `bits` of the pixel numbers `pixels`.
+SW_INLINE void queuePixels(PixelQueue& q, __m256i pixels, unsigned bits) {
     const __m256i order = _mm256_load_si256(reinterpret_cast<const __m256i*>(leftPack.order[bits]));
-    const auto append = [&](int32_t* to, __m256i values) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + q.length), _mm256_permutevar8x32_epi32(values, order));
-    };
-    append(q.x, x);
-    append(q.y, y);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q.triangle + q.length), _mm256_set1_epi32(triangle));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q.pixel + q.length), _mm256_permutevar8x32_epi32(pixels, order));
     q.length += __builtin_popcount(bits);
 }
 
@@ -76,36 +70,53 @@ SW_INLINE __m256i loadVector(const T* from) {
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(from));
 }
 
-// Lane k of `values`[triangle[k]]: a field of the batch's set-up, per lane.
-SW_INLINE __m256i perTriangle(const int32_t* values, __m256i triangle) {
-    return _mm256_permutevar8x32_epi32(loadVector(values), triangle);
+// Lane k of `values`[pixel k's triangle]: a field of the batch's set-up, per
+// lane.
+SW_INLINE __m256i perTriangle(const int32_t* values, __m256i pixels) {
+    return _mm256_permutevar8x32_epi32(loadVector(values), pixels);
 }
 
-// The edge values of the queue's first group: weight + column * stepX + row
-// * stepY of each lane's triangle, with the column and row counted from its
-// box's corner, in the same wrapping 32-bit arithmetic as the walks'.
-SW_INLINE void queuedEdgeValues(const PixelQueue& q, __m256i e[3]) {
+// The queue's first group unpacked: each lane's triangle, place in its box
+// and pixel.
+struct QueuedGroup {
+    __m256i pixels;  // the queued numbers
+    __m256i triangle, column, row, x, y;
+};
+
+SW_INLINE QueuedGroup queuedGroup(const PixelQueue& q) {
     const BatchSetup& s = *q.setup;
-    const __m256i triangle = loadVector(q.triangle);
-    const __m256i column = _mm256_sub_epi32(loadVector(q.x), perTriangle(s.minX, triangle));
-    const __m256i row = _mm256_sub_epi32(loadVector(q.y), perTriangle(s.minY, triangle));
+    QueuedGroup g;
+    g.pixels = loadVector(q.pixel);
+    g.triangle = _mm256_and_si256(g.pixels, _mm256_set1_epi32((1 << placeShift) - 1));
+    const __m256i place = _mm256_srli_epi32(g.pixels, placeShift);
+    g.column = _mm256_and_si256(place, _mm256_set1_epi32(3));
+    g.row = _mm256_srli_epi32(place, 2);
+    g.x = _mm256_add_epi32(perTriangle(s.minX, g.pixels), g.column);
+    g.y = _mm256_add_epi32(perTriangle(s.minY, g.pixels), g.row);
+    return g;
+}
+
+// The edge values of a queued group: weight + column * stepX + row * stepY of
+// each lane's triangle, in the same wrapping 32-bit arithmetic as the walks'.
+SW_INLINE void queuedEdgeValues(const BatchSetup& s, const QueuedGroup& g, __m256i e[3]) {
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
-        e[k] = _mm256_add_epi32(perTriangle(s.weight[k], triangle),
-                                _mm256_add_epi32(_mm256_mullo_epi32(column, perTriangle(s.stepX[k], triangle)),
-                                                 _mm256_mullo_epi32(row, perTriangle(s.stepY[k], triangle))));
+        e[k] = _mm256_add_epi32(perTriangle(s.weight[k], g.pixels),
+                                _mm256_add_epi32(_mm256_mullo_epi32(g.column, perTriangle(s.stepX[k], g.pixels)),
+                                                 _mm256_mullo_epi32(g.row, perTriangle(s.stepY[k], g.pixels))));
     }
 }
 
-// Shades the lanes of `lanes` of the queue's first group, whose depth cells
-// are `cell`, no two of them the same pixel.
-SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell, const Target& t) {
+// Shades the lanes of `lanes` of the queued group `g`, whose depth cells are
+// `cell`, no two of them the same pixel.
+SW_INLINE void shadeQueuedLanes(const PixelQueue& q, const QueuedGroup& g, __m256i lanes, __m256i cell,
+                                const Target& t) {
     RenderContext& rc = renderContext;
     SW_COUNT(groups, 1);
     Lanes l;
-    lanesOfBatch(*q.batch, loadVector(q.triangle), l);
+    lanesOfBatch(*q.batch, g.pixels, l);
     __m256i e[3];
-    queuedEdgeValues(q, e);
+    queuedEdgeValues(*q.setup, g, e);
     const __m256 b[3] = {_mm256_cvtepi32_ps(e[0]), _mm256_cvtepi32_ps(e[1]), _mm256_cvtepi32_ps(e[2])};
     const __m256i depth = depthsOf(b, l);
 
@@ -124,9 +135,8 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell
     const __m256i colour = texelsAt(b, l, t, passed, written);
     alignas(32) int32_t pixel[laneCount];
     alignas(32) uint32_t colours[laneCount], depths[laneCount];
-    _mm256_store_si256(
-        reinterpret_cast<__m256i*>(pixel),
-        _mm256_add_epi32(_mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(rc.framebufferWidth)), loadVector(q.x)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(pixel),
+                       _mm256_add_epi32(_mm256_mullo_epi32(g.y, _mm256_set1_epi32(rc.framebufferWidth)), g.x));
     _mm256_store_si256(reinterpret_cast<__m256i*>(colours), colour);
     _mm256_store_si256(reinterpret_cast<__m256i*>(depths), depth);
     for (unsigned bits = laneBits(written); bits != 0; bits &= bits - 1) {
@@ -142,11 +152,10 @@ SW_INLINE void shadeQueuedLanes(const PixelQueue& q, __m256i lanes, __m256i cell
 // shaded once per eight pixels queued, and inlined into the batch loop its
 // code crowded the registers of every walk there.
 __attribute__((noinline)) void shadeQueuedGroup(const PixelQueue& q, __m256i lanes, const Target& t) {
-    const __m256i cell = _mm256_add_epi32(
-        _mm256_mullo_epi32(loadVector(q.y), _mm256_set1_epi32(renderContext.zbuffer.w)), loadVector(q.x));
-    const __m256i triangle = loadVector(q.triangle);
-    const __m256i firstTriangle = _mm256_permutevar8x32_epi32(triangle, _mm256_setzero_si256());
-    if (!_mm256_testc_si256(_mm256_cmpeq_epi32(triangle, firstTriangle), lanes)) {
+    const QueuedGroup g = queuedGroup(q);
+    const __m256i cell = _mm256_add_epi32(_mm256_mullo_epi32(g.y, _mm256_set1_epi32(renderContext.zbuffer.w)), g.x);
+    const __m256i firstTriangle = _mm256_permutevar8x32_epi32(g.triangle, _mm256_setzero_si256());
+    if (!_mm256_testc_si256(_mm256_cmpeq_epi32(g.triangle, firstTriangle), lanes)) {
         // Lanes outside `lanes` get cell numbers of their own, below 0. Every
         // pair of lanes is some rotation by one to four lanes apart.
         const __m256i where = select(lanes, cell, _mm256_sub_epi32(_mm256_set1_epi32(-1), laneColumn<laneCount>()));
@@ -159,15 +168,15 @@ __attribute__((noinline)) void shadeQueuedGroup(const PixelQueue& q, __m256i lan
         if (!_mm256_testz_si256(shared, shared)) {
             for (__m256i rest = lanes; !_mm256_testz_si256(rest, rest);) {
                 const __m256i first = _mm256_set1_epi32(__builtin_ctz(laneBits(rest)));
-                const __m256i one =
-                    _mm256_and_si256(rest, _mm256_cmpeq_epi32(triangle, _mm256_permutevar8x32_epi32(triangle, first)));
-                shadeQueuedLanes(q, one, cell, t);
+                const __m256i one = _mm256_and_si256(
+                    rest, _mm256_cmpeq_epi32(g.triangle, _mm256_permutevar8x32_epi32(g.triangle, first)));
+                shadeQueuedLanes(q, g, one, cell, t);
                 rest = _mm256_andnot_si256(one, rest);
             }
             return;
         }
     }
-    shadeQueuedLanes(q, lanes, cell, t);
+    shadeQueuedLanes(q, g, lanes, cell, t);
 }
 
 // Shades whatever the queue holds.
@@ -183,10 +192,7 @@ SW_INLINE void shadeIfFull(PixelQueue& q, const Target& t) {
     if (q.length < laneCount) return;
     shadeQueuedGroup(q, _mm256_set1_epi32(-1), t);
     q.length -= laneCount;
-    eachArray(q, [](int32_t* values) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(values),
-                           _mm256_load_si256(reinterpret_cast<const __m256i*>(values + laneCount)));
-    });
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q.pixel), loadVector(q.pixel + laneCount));
 }
 
 // Boxes at most W pixels wide: one column of blocks down the box, the covered
@@ -195,18 +201,19 @@ template <int W>
 SW_INLINE void queueNarrowBox(const TriangleSetup& s, int32_t triangle, PixelQueue& q, const Target& t) {
     constexpr int rows = laneCount / W;
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<W>());
-    const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(s.minX), laneColumn<W>());
+    __m256i pixels = pixelNumbers(triangle, _mm256_add_epi32(_mm256_slli_epi32(laneRow<W>(), 2), laneColumn<W>()));
+    const __m256i nextPixels = _mm256_set1_epi32(4 * rows << placeShift);
     __m256i step[3], e[3];
     blockStart<W>(s, e);
 #pragma GCC unroll 3
     for (int k = 0; k < 3; ++k) {
         step[k] = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(s.stepY[k]) * rows));
     }
-    for (int32_t y = s.minY; y <= s.maxY; y += rows, advance(e, step)) {
+    for (int32_t y = s.minY; y <= s.maxY; y += rows, advance(e, step), pixels = _mm256_add_epi32(pixels, nextPixels)) {
         const __m256i inRows = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxY - y + 1), laneRow<W>());
         const unsigned bits = laneBits(coveredLanes(e, _mm256_and_si256(inColumns, inRows)));
         if (bits == 0) continue;
-        queuePixels(q, x, _mm256_add_epi32(_mm256_set1_epi32(y), laneRow<W>()), triangle, bits);
+        queuePixels(q, pixels, bits);
         shadeIfFull(q, t);
     }
 }
@@ -288,15 +295,14 @@ __attribute__((noinline)) unsigned coverShortBoxes(const BatchSetup& b, unsigned
 }
 
 // Queues the pixels of the short narrow box of the batch's triangle
-// `triangle`, whose set-up is `s`, that `covered` marks, a block at a time.
-SW_INLINE void queueShortBox(const TriangleSetup& s, int32_t triangle, uint32_t covered, PixelQueue& q,
-                             const Target& t) {
-    const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(s.minX), laneColumn<4>());
+// `triangle` that `covered` marks, a block at a time.
+SW_INLINE void queueShortBox(int32_t triangle, uint32_t covered, PixelQueue& q, const Target& t) {
+    const __m256i firstBlock = pixelNumbers(triangle, laneColumn<laneCount>());
     while (covered != 0) {
         const int block = __builtin_ctz(covered) / laneCount;
         const unsigned bits = (covered >> (laneCount * block)) & 0xFFu;
         covered &= ~(0xFFu << (laneCount * block));
-        queuePixels(q, x, _mm256_add_epi32(_mm256_set1_epi32(s.minY + 2 * block), laneRow<4>()), triangle, bits);
+        queuePixels(q, _mm256_add_epi32(firstBlock, _mm256_set1_epi32(laneCount * block << placeShift)), bits);
         shadeIfFull(q, t);
     }
 }

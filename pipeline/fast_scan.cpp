@@ -249,9 +249,8 @@ void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
         } else if (!target.vector) {
             scanLaneInOrder(b, batch, k);
         } else if (((shortLanes >> k) & 1u) != 0) {
-            const TriangleSetup s = laneSetup(b, k);
-            countScanned(s);
-            queueShortBox(s, k, shortBoxes.covered[k], queue, target);
+            countScanned(laneSetup(b, k));
+            queueShortBox(k, shortBoxes.covered[k], queue, target);
         } else {
             scanExactTriangle(laneSetup(b, k), batch, k, target, queue);
         }
