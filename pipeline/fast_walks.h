@@ -113,15 +113,24 @@ SW_INLINE bool depthsInRange(const Lanes& l, const Group& g) {
     return _mm256_testc_si256(_mm256_castps_si256(valid), g.covered);
 }
 
-// Shades the covered pixels of a block, whose depths are in range.
+// Whether every block the walks place in the box of `s` lies inside both
+// buffers: a block starts at most at the box's last column and row, and
+// reaches at most eight columns and two rows from there.
+SW_INLINE bool blocksInside(const TriangleSetup& s, const Target& t) {
+    return s.maxX + laneCount <= t.width && s.maxY + 2 <= t.height;
+}
+
+// Shades the covered pixels of a block, whose depths are in range;
+// `boxInside` is blocksInside for its triangle, which spares most blocks
+// their own test.
 template <int W>
-SW_INLINE void shadeGroup(const Lanes& l, const Target& t, const Group& g) {
+SW_INLINE void shadeGroup(const Lanes& l, const Target& t, const Group& g, bool boxInside) {
     RenderContext& rc = renderContext;
     SW_COUNT(groups, 1);
     __m256 b[3];
     barycentrics(g, b);
     const __m256i depth = depthsOf(b, l);
-    const bool plain = std::max(g.x, g.x + g.shift) + W <= t.width && g.y + laneCount / W <= t.height;
+    const bool plain = boxInside || (std::max(g.x, g.x + g.shift) + W <= t.width && g.y + laneCount / W <= t.height);
     const ptrdiff_t depthStride = rc.zbuffer.w + g.shift;
     uint32_t* depthCells = rc.zbuffer.buffer + static_cast<ptrdiff_t>(g.y) * rc.zbuffer.w + g.x;
     const __m256i cells =
@@ -148,6 +157,7 @@ SW_INLINE void shadeGroup(const Lanes& l, const Target& t, const Group& g) {
 // with covered pixels is one block of 8 x 1. Slanted slivers, common in such
 // boxes, cover a few pixels per row.
 SW_INLINE void scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const bool boxInside = blocksInside(s, t);
     const __m256i inColumns = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1), laneColumn<laneCount>());
     __m256i top[3], bottom[3], step[3];
     blockStart<laneCount>(s, top);
@@ -180,11 +190,12 @@ SW_INLINE void scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target
             g.x = s.minX + startA;
             g.y = y;
             g.shift = startB - startA;
-            shadeGroup<4>(l, t, g);
+            shadeGroup<4>(l, t, g, boxInside);
             continue;
         }
-        if (a != 0) shadeGroup<laneCount>(l, t, Group{{top[0], top[1], top[2]}, upper, s.minX, y});
-        if (b != 0) shadeGroup<laneCount>(l, t, Group{{bottom[0], bottom[1], bottom[2]}, lower, s.minX, y + 1});
+        if (a != 0) shadeGroup<laneCount>(l, t, Group{{top[0], top[1], top[2]}, upper, s.minX, y}, boxInside);
+        if (b != 0)
+            shadeGroup<laneCount>(l, t, Group{{bottom[0], bottom[1], bottom[2]}, lower, s.minX, y + 1}, boxInside);
     }
 }
 
@@ -194,6 +205,7 @@ SW_INLINE void scanRowPairs(const TriangleSetup& s, const Lanes& l, const Target
 // pixels fit in eight columns, one group placed where they start shades them
 // all.
 SW_INLINE void scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const bool boxInside = blocksInside(s, t);
     const __m256i all = _mm256_set1_epi32(-1);
     const __m256i lane = laneColumn<laneCount>();
     const __m256i inRight = _mm256_cmpgt_epi32(_mm256_set1_epi32(s.maxX - s.minX + 1 - laneCount), lane);
@@ -227,12 +239,13 @@ SW_INLINE void scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
                 g.covered = lanesOf(span);
                 g.x = s.minX + first;
                 g.y = y;
-                shadeGroup<laneCount>(l, t, g);
+                shadeGroup<laneCount>(l, t, g, boxInside);
                 continue;
             }
         }
-        if (left != 0) shadeGroup<laneCount>(l, t, Group{{e[0], e[1], e[2]}, coveredLeft, s.minX, y});
-        if (right != 0) shadeGroup<laneCount>(l, t, Group{{r[0], r[1], r[2]}, coveredRight, s.minX + laneCount, y});
+        if (left != 0) shadeGroup<laneCount>(l, t, Group{{e[0], e[1], e[2]}, coveredLeft, s.minX, y}, boxInside);
+        if (right != 0)
+            shadeGroup<laneCount>(l, t, Group{{r[0], r[1], r[2]}, coveredRight, s.minX + laneCount, y}, boxInside);
     }
 }
 
@@ -247,6 +260,7 @@ SW_INLINE void scanTwoColumns(const TriangleSetup& s, const Lanes& l, const Targ
 // four rows at a time before its pixels are walked, so that the walk keeps
 // little besides the edge values in registers.
 SW_INLINE void scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const bool boxInside = blocksInside(s, t);
     const double margin = 1.0 / 256.0, inf = std::numeric_limits<double>::infinity();
     // Per edge: the bound at row 0 and its slope, as four equal rows; an edge
     // that bounds the other side, or no side, gives no bound (infinity).
@@ -311,7 +325,7 @@ SW_INLINE void scanSpans(const TriangleSetup& s, const Lanes& l, const Target& t
             for (int32_t x = x0; x <= x1; x += laneCount, advance(e, step)) {
                 const __m256i inSpan = _mm256_cmpgt_epi32(_mm256_set1_epi32(x1 - x + 1), lane);
                 const Group g{{e[0], e[1], e[2]}, coveredLanes(e, inSpan), s.minX + x, y};
-                if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<laneCount>(l, t, g);
+                if (!_mm256_testz_si256(g.covered, g.covered)) shadeGroup<laneCount>(l, t, g, boxInside);
             }
         }
     }
@@ -326,10 +340,10 @@ struct GroupQueue {
 
 // Shades the first `count` queued groups in order. Returns false, having
 // stopped before it, at the first group with a covered depth out of range.
-SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const Target& t) {
+SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, const Target& t, bool boxInside) {
     for (int i = 0; i < count; ++i) {
         if (!depthsInRange(l, queue.group[i])) return false;
-        shadeGroup<laneCount>(l, t, queue.group[i]);
+        shadeGroup<laneCount>(l, t, queue.group[i], boxInside);
     }
     return true;
 }
@@ -339,6 +353,7 @@ SW_INLINE bool shadeQueue(const GroupQueue& queue, int count, const Lanes& l, co
 // depth fails toDepth's checks. Such triangles are rare, and out of line the
 // queue does not widen every other triangle's stack frame.
 __attribute__((noinline)) bool scanBox(const TriangleSetup& s, const Lanes& l, const Target& t) {
+    const bool boxInside = blocksInside(s, t);
     const __m256i lane = laneColumn<laneCount>();
     __m256i step[3], rowStep[3], row[3], e[3];
     blockStart<laneCount>(s, row);
@@ -355,7 +370,7 @@ __attribute__((noinline)) bool scanBox(const TriangleSetup& s, const Lanes& l, c
         queue.length += !_mm256_testz_si256(queue.group[queue.length].covered, queue.group[queue.length].covered);
         if (queue.length == groupQueueLength) {
             queue.length = 0;
-            if (!shadeQueue(queue, groupQueueLength, l, t)) return false;
+            if (!shadeQueue(queue, groupQueueLength, l, t, boxInside)) return false;
         }
         if (x + laneCount <= s.maxX) {
             x += laneCount;
@@ -368,7 +383,7 @@ __attribute__((noinline)) bool scanBox(const TriangleSetup& s, const Lanes& l, c
             e[1] = row[1];
             e[2] = row[2];
         } else {
-            return shadeQueue(queue, queue.length, l, t);
+            return shadeQueue(queue, queue.length, l, t, boxInside);
         }
     }
 }
