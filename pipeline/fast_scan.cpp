@@ -229,7 +229,9 @@ void setUpAndScan(const TriangleQueue& t, unsigned lanes) {
     PixelQueue queue;
     startQueue(queue, batch, b);
     ShortBoxes shortBoxes;
+    SW_STAGE(pixel);
     const unsigned shortLanes = target.vector ? coverShortBoxes(b, lanes & nearLanes & vectorLanes, shortBoxes) : 0;
+    SW_STAGE(setup);
     for (unsigned work = lanes & (vectorLanes | ~nearLanes); work != 0; work &= work - 1) {
         const int k = __builtin_ctz(work);
         if (((nearLanes >> k) & 1u) == 0) {
