@@ -13,6 +13,8 @@ struct ByteReader {
     size_t at;
 
     bool atEnd() const { return at >= size; }
+    // Whether at least n more bytes lie ahead.
+    bool holds(uint64_t n) const { return at <= size && size - at >= n; }
     uint8_t next() { return at < size ? bytes[at++] : (++at, 0); }
     long next16() {
         const long high = next();
@@ -137,7 +139,7 @@ bool pnmDecodable(const uint8_t* bytes, size_t size) {
     if (!number(maxValue)) return false;
     // The samples start after the character that ends the maximum value.
     const uint64_t samples = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * (t == '6' ? 3 : 1);
-    return maxValue <= 255 && (samples == 0 || (r.at <= size && size - r.at >= samples));
+    return maxValue <= 255 && (samples == 0 || r.holds(samples));
 }
 
 // Whether every image-data chunk of a PNG fits in the contents. The decoder
@@ -212,17 +214,16 @@ bool radiancePixelsComplete(const uint8_t* bytes, size_t size) {
     const int width = static_cast<int>(std::strtol(rest + 3, nullptr, 10));
     if (width < 0 || height < 0) return true;
 
-    // Flat pixels are four bytes each, from `r` on.
-    const auto flatPixelsFit = [&](uint64_t pixels) { return r.at <= size && (size - r.at) / 4 >= pixels; };
+    // Flat pixels are four bytes each.
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    if (width < 8 || width >= 32768) return flatPixelsFit(pixels);
+    if (width < 8 || width >= 32768) return r.holds(4 * pixels);
     for (int row = 0; row < height; ++row) {
         const uint8_t first = r.next(), second = r.next(), high = r.next();
         if (first != 2 || second != 2 || (high & 0x80) != 0) {
             // Not run-length encoded: these four bytes are the first pixel,
             // and every other pixel of the image follows flat.
             r.next();
-            return flatPixelsFit(pixels - 1);
+            return r.holds(4 * (pixels - 1));
         }
         if ((high << 8 | r.next()) != width) return true;
         for (int component = 0; component < 4; ++component) {
@@ -266,8 +267,8 @@ bool tgaPixelsComplete(const uint8_t* bytes, size_t size) {
         components = bits / 8;
     }
     if (width < 1 || height < 1 || components == 0) return true;
-    const uint64_t needed = 18 + idLength + static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * components;
-    return size >= needed;
+    r.at = 18 + idLength;  // past the header and the identification field
+    return r.holds(static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * components);
 }
 
 }  // namespace
