@@ -145,16 +145,22 @@ bool pnmDecodable(const uint8_t* bytes, size_t size) {
 // Whether every image-data chunk of a PNG fits in the contents. The decoder
 // grows its buffer to a chunk's declared length before reading the chunk, so
 // a few bytes declaring 2 GB would make it allocate 2 GB only to fail on the
-// missing data. Chunks are walked as the decoder walks them, up to the end
-// chunk; a chunk running past the contents ends the walk, as it ends decoding.
+// missing data; and it copies an empty chunk that comes before any data into
+// the buffer it has not allocated yet (a null pointer, which the compiler may
+// then assume is not null). Chunks are walked as the decoder walks them, up
+// to the end chunk; a chunk running past the contents ends the walk, as it
+// ends decoding.
 bool pngDataChunksFit(const uint8_t* bytes, size_t size) {
     if (!opensAsPng(bytes, size)) return true;
     ByteReader r{bytes, size, pngSignatureSize};
+    bool anyData = false;
     while (r.at + 8 <= size) {
         const unsigned long length =
             static_cast<unsigned long>(r.next16()) << 16 | static_cast<unsigned long>(r.next16());
         const bool data = std::memcmp(bytes + r.at, "IDAT", 4) == 0;
         if (std::memcmp(bytes + r.at, "IEND", 4) == 0) return true;
+        if (data && length == 0 && !anyData) return false;
+        anyData = anyData || (data && length > 0);
         r.at += 4;
         if (length > size - r.at) return !data;
         r.at += length + 4;  // the chunk and its checksum

@@ -295,6 +295,7 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
     ASSERT_NE(valid.find("\xFF\xC0"), std::string::npos);
     const std::string png = scene_files::pngFile(4, 4);
     const size_t pngDataEnd = png.size() - png.find("IDAT") - 4;  // what a data chunk there can hold
+    const std::string emptyData("\0\0\0\0IDAT\0\0\0\0", 12);
     const std::string comment = std::string("\xFF\xD8\xFF\xFE") + '\0' + static_cast<char>(2 + table.size());
     const std::string pixels(12, '\x40');
     // Radiance scanlines of eight pixels: each component one run, or values
@@ -333,6 +334,9 @@ TEST(BadAssets, contentsTheDecoderMishandlesAreRefusedBeforeDecoding) {
         {pngWithDataLength(static_cast<uint32_t>(pngDataEnd + 1)), false},
         {pngWithDataLength(0x7FFFFFF0u), false},
         {png + pngWithDataLength(0x7FFFFFF0u).substr(png.find("IDAT") - 4), true},
+        // An empty data chunk before any data, and after it.
+        {png.substr(0, png.find("IDAT") - 4) + emptyData + png.substr(png.find("IDAT") - 4), false},
+        {png.substr(0, png.find("IEND") - 4) + emptyData + png.substr(png.find("IEND") - 4), true},
         // Radiance pixel data: to the last pixel, whether run-length encoded
         // or flat (narrow images, or a first scanline without the marker).
         // A scanline the decoder gives up on ends its reading.
